@@ -1,0 +1,4 @@
+#include "host/module.h"
+
+void* moduleInstance = nullptr;
+bool editorCreationFailed = false;
