@@ -85,11 +85,17 @@ void MeterEffect::getProgramName(char* text) {
 void MeterEffect::getParamLabel(std::int32_t, char*) {}
 void MeterEffect::getParamDisplay(std::int32_t, char*) {}
 void MeterEffect::getParamName(std::int32_t, char*) {}
-float MeterEffect::getMeterValue(std::int32_t) { return 0.0f; }
+float MeterEffect::getMeterValue(std::int32_t) {
+    return 0.0f;
+}
 void MeterEffect::meterHook() {}
 void MeterEffect::resumeProcessing() {}
-bool MeterEffect::getProgramNameIndexed(std::int32_t, std::int32_t, char*) { return false; }
-std::int32_t MeterEffect::getPlugCategory() { return kPlugCategEffect; }
+bool MeterEffect::getProgramNameIndexed(std::int32_t, std::int32_t, char*) {
+    return false;
+}
+std::int32_t MeterEffect::getPlugCategory() {
+    return kPlugCategEffect;
+}
 
 bool MeterEffect::getEffectName(char* text) {
     std::strcpy(text, "TROB200VST");
@@ -106,4 +112,6 @@ bool MeterEffect::getProductString(char* text) {
     return true;
 }
 
-std::int32_t MeterEffect::getVendorVersion() { return 1000; }
+std::int32_t MeterEffect::getVendorVersion() {
+    return 1000;
+}
