@@ -5,8 +5,8 @@ set -euo pipefail
 lib="$1"
 case "$lib" in
 *.dll)
-    objdump=$(command -v i686-w64-mingw32-objdump || command -v x86_64-w64-mingw32-objdump || command -v objdump)
-    exports=$("$objdump" -p "$lib" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -E '^\s*\[' | awk '{print $NF}') ;;
+    objdump=$(command -v x86_64-w64-mingw32-objdump || command -v objdump)
+    exports=$("$objdump" -p "$lib" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -E '^\s*\[ *[0-9]+\]' | awk '{print $NF}') ;;
 *)
     exports=$(nm -D --defined-only --extern-only "$lib" | awk '{print $3}' | grep -v '^$') ;;
 esac
