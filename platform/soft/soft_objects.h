@@ -83,8 +83,6 @@ struct DeviceObject {
     int bkMode = kBkOpaque;
     int rop2 = kRop2CopyPen;
     Position current;
-    // Where a dotted pen is in its pattern; lines drawn one after another continue it.
-    int dashPosition = 0;
     bool clipped = false;
     Box clip;
 };

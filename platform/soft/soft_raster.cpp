@@ -9,7 +9,8 @@
 namespace platform {
 namespace {
 
-// Dotted cosmetic pens: three pixels on, three off, counted along the line's major axis.
+// Dotted cosmetic pens: three pixels on, three off, counted along the line's major axis from
+// the start of each line or each polyline.
 constexpr int kDotOn = 3;
 constexpr int kDotPeriod = 6;
 
@@ -235,7 +236,7 @@ int findIntersection(const std::vector<Position>& q, long long x, long long y) {
                 ++i;
             return i;
         }
-        while (i < count && !(q[i].x * y < q[i].y * -x))
+        while (i < count && !(q[i].x * y <= q[i].y * -x))
             ++i;
         return 2 * count - i;
     }
@@ -244,7 +245,7 @@ int findIntersection(const std::vector<Position>& q, long long x, long long y) {
             ++i;
         return 4 * count - i;
     }
-    while (i < count && !(q[i].x * -y < q[i].y * -x))
+    while (i < count && !(q[i].x * -y <= q[i].y * -x))
         ++i;
     return 2 * count + i;
 }
@@ -298,7 +299,6 @@ bool moveTo(DeviceHandle handle, int x, int y) {
     DeviceObject* device = drawable(handle);
     if (!device) return false;
     device->current = {x, y};
-    device->dashPosition = 0;
     return true;
 }
 
@@ -308,9 +308,7 @@ bool lineTo(DeviceHandle handle, int x, int y) {
     if (livePen(*device)) {
         Painter painter(*device);
         PenStroke stroke(painter);
-        stroke.dashPosition = device->dashPosition;
         stroke.segment(device->current, {x, y});
-        device->dashPosition = stroke.dashPosition;
     }
     device->current = {x, y};
     return true;
@@ -369,10 +367,21 @@ bool ellipse(DeviceHandle handle, int left, int top, int right, int bottom) {
     if (box.width() <= 0 || box.height() <= 0) return true;
     Painter painter(*device);
     if (box.width() <= 2 || box.height() <= 2) {
-        // Too small to be round: the box itself.
-        if (liveBrush(*device))
-            for (int y = box.top; y < box.bottom; ++y)
-                painter.span(box.left, box.right, y, device->brush->color);
+        // Too small to be round: a rectangle, whose outline takes the last column and row.
+        if (livePen(*device)) {
+            if (liveBrush(*device))
+                for (int y = box.top + 1; y < box.bottom - 2; ++y)
+                    painter.span(box.left + 1, box.right - 2, y, device->brush->color);
+            const Position corners[] = {{box.left, box.top},
+                                        {box.right - 1, box.top},
+                                        {box.right - 1, box.bottom - 1},
+                                        {box.left, box.bottom - 1}};
+            PenStroke stroke(painter);
+            stroke.polyline(corners, 4, true);
+        } else if (liveBrush(*device)) {
+            for (int y = box.top; y < box.bottom - 1; ++y)
+                painter.span(box.left, box.right - 1, y, device->brush->color);
+        }
         return true;
     }
     const std::vector<Position> q = ellipseQuadrant(box.width(), box.height());
@@ -413,7 +422,7 @@ bool drawArc(DeviceHandle handle, int left, int top, int right, int bottom, Posi
     std::vector<Position> points = arcPoints(box, start, end);
     Painter painter(*device);
     if (isPie) {
-        points.push_back({box.left + (box.width() - 1) / 2, box.top + (box.height() - 1) / 2});
+        points.push_back({box.left + box.width() / 2, box.top + box.height() / 2});
         fillPolygonArea(painter, points.data(), int(points.size()), true);
     }
     if (livePen(*device)) {

@@ -212,6 +212,8 @@ void addGeometryCases(std::vector<CorpusCase>& cases) {
                          c.fillArc(Rect(34, 2, 61, 29), Point{34, 29}, Point{61, 2});
                          c.setFillColor(kGreenColor);
                          c.fillArc(Rect(64, 2, 94, 24), Point{79, 30}, Point{64, 13});
+                     }});
+    cases.push_back({"pies_narrow_and_half", 96, 64, false, [](DrawContext& c, Notes&) {
                          c.setFillColor(kBlackColor);
                          c.fillArc(Rect(2, 34, 33, 62), Point{2, 34}, Point{2, 35});
                          c.setFillColor(kYellowColor);
@@ -274,13 +276,11 @@ void addPictureCases(std::vector<CorpusCase>& cases) {
     cases.push_back({"bitmap_draw", 64, 64, false, [](DrawContext& c, Notes& notes) {
                          Bitmap* tiles = new Bitmap(kTilesPicture);
                          Bitmap* odd = new Bitmap(kOddPicture);
-                         Bitmap* top = new Bitmap(kTopDownPicture);
                          notes.push_back(tiles->getWidth());
                          notes.push_back(tiles->getHeight());
                          tiles->draw(&c, Rect(0, 0, 40, 30), Point{0, 0});
                          tiles->draw(&c, Rect(42, 2, 62, 22), Point{10, 5});
                          odd->draw(&c, Rect(2, 34, 15, 41));
-                         top->draw(&c, Rect(20, 34, 26, 38));
                          // Source and destination past the edges: only the overlap is copied.
                          tiles->draw(&c, Rect(50, 40, 90, 80), Point{0, 0});
                          tiles->draw(&c, Rect(2, 44, 40, 62), Point{20, 20});
@@ -288,7 +288,6 @@ void addPictureCases(std::vector<CorpusCase>& cases) {
                          odd->draw(&c, Rect(0, 0, 13, 7), Point{0, 0});
                          tiles->forget();
                          odd->forget();
-                         top->forget();
                      }});
     for (int keyed = 1; keyed >= 0; --keyed) {
         cases.push_back({keyed ? "transparent_keyed_copy" : "transparent_three_pass", 64, 64, false,
