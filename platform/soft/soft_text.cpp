@@ -11,6 +11,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -58,7 +59,12 @@ uint32_t codePoint(unsigned char c) {
 
 bool findFaceFile(const FontDescription& d, std::string& path, int& index, bool& bold,
                   bool& italic) {
-    static const bool ready = FcInit() == FcTrue;
+    // fontconfig's configuration lives as long as the process; it is handed back at exit.
+    static const bool ready = [] {
+        if (FcInit() != FcTrue) return false;
+        std::atexit([] { FcFini(); });
+        return true;
+    }();
     if (!ready) return false;
     FcPattern* pattern = FcPatternCreate();
     const char* family = d.faceName[0] ? d.faceName : "Arial";
