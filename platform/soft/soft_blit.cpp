@@ -1,0 +1,230 @@
+// Bitmaps and block copies of the soft home. Every copy is clipped to both surfaces and to the
+// destination's clip box: no part of a copy reads or writes outside a picture.
+#include "platform/soft/soft_objects.h"
+#include "resources/bitmap_resources.h"
+#include "resources/bmp_reader.h"
+
+#include <algorithm>
+#include <new>
+
+namespace platform {
+namespace {
+
+// A surface above this many pixels is refused, as the system refuses what it cannot hold.
+constexpr long long kMaxSurfacePixels = 1LL << 26;
+
+SoftBitmap* newBitmap(int width, int height, bool mono) {
+    if (width < 0 || height < 0 || (long long)width * height > kMaxSurfacePixels) return nullptr;
+    if (width == 0 || height == 0) {
+        width = height = 1;
+        mono = true;
+    }
+    try {
+        auto* bitmap = new SoftBitmap(width, height, mono);
+        soft::registerObject(bitmap);
+        return bitmap;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+DeviceObject* liveDevice(DeviceHandle device) {
+    return soft::isLiveDevice(device) ? device : nullptr;
+}
+
+SoftBitmap* liveBitmap(ObjectHandle object) {
+    if (!soft::isLiveObject(object) || object->kind != GraphicsObject::Kind::bitmap) return nullptr;
+    return static_cast<SoftBitmap*>(object);
+}
+
+// A source pixel as the destination's format takes it: one-bit sources become the
+// destination's text colour (0) and background colour (1); colour sources become 1 in a
+// one-bit destination exactly where they equal the source's background colour.
+uint32_t convert(uint32_t pixel, const DeviceObject& source, const DeviceObject& destination) {
+    const bool sourceMono = source.bitmap->mono, destinationMono = destination.bitmap->mono;
+    if (sourceMono == destinationMono) return pixel;
+    if (sourceMono) return pixel ? destination.bkColor : destination.textColor;
+    return pixel == source.bkColor ? 0xFFFFFFu : 0u;
+}
+
+uint32_t rop3(uint32_t rop, uint32_t pattern, uint32_t source, uint32_t destination) {
+    const unsigned code = (rop >> 16) & 0xFF;
+    uint32_t result = 0;
+    for (unsigned i = 0; i < 8; ++i)
+        if (code >> i & 1)
+            result |= ((i & 4) ? pattern : ~pattern) & ((i & 2) ? source : ~source) &
+                      ((i & 1) ? destination : ~destination);
+    return result & 0xFFFFFFu;
+}
+
+// The part of a width x height copy from (sx, sy) to (x, y) that lies inside the source
+// surface and the destination's visible box, in destination coordinates.
+struct CopyArea {
+    int left, top, right, bottom;
+    int dx, dy; // source = destination - (dx, dy)
+    bool empty() const { return left >= right || top >= bottom; }
+};
+
+CopyArea copyArea(const DeviceObject& destination, int x, int y, int width, int height,
+                  const SoftBitmap& source, int sx, int sy) {
+    const Box visible = soft::visibleBox(destination);
+    CopyArea a;
+    a.dx = x - sx;
+    a.dy = y - sy;
+    a.left = std::max({x, visible.left, a.dx});
+    a.top = std::max({y, visible.top, a.dy});
+    a.right = std::min({x + width, visible.right, a.dx + source.width});
+    a.bottom = std::min({y + height, visible.bottom, a.dy + source.height});
+    return a;
+}
+
+// The source pixels of an area, taken before writing so that a copy within one surface
+// reads what was there.
+std::vector<uint32_t> takeSource(const SoftBitmap& source, const CopyArea& a) {
+    std::vector<uint32_t> pixels;
+    pixels.reserve(size_t(a.right - a.left) * size_t(a.bottom - a.top));
+    for (int y = a.top; y < a.bottom; ++y)
+        for (int x = a.left; x < a.right; ++x)
+            pixels.push_back(
+                source.pixels[size_t(y - a.dy) * size_t(source.width) + size_t(x - a.dx)]);
+    return pixels;
+}
+
+void normalise(int& x, int& width, int& sx) {
+    if (width < 0) {
+        x += width + 1;
+        sx += width + 1;
+        width = -width;
+    }
+}
+
+int transparentBltSoft(DeviceHandle destinationHandle, int x, int y, int width, int height,
+                       DeviceHandle sourceHandle, int sx, int sy, int sourceWidth, int sourceHeight,
+                       unsigned key) {
+    DeviceObject* destination = liveDevice(destinationHandle);
+    DeviceObject* source = liveDevice(sourceHandle);
+    if (!destination || !source || !destination->bitmap || !source->bitmap) return 0;
+    if (width < 0 || height < 0 || width != sourceWidth || height != sourceHeight) return 0;
+    const CopyArea a = copyArea(*destination, x, y, width, height, *source->bitmap, sx, sy);
+    if (a.empty()) return 1;
+    const std::vector<uint32_t> pixels = takeSource(*source->bitmap, a);
+    key &= 0xFFFFFFu;
+    size_t i = 0;
+    for (int py = a.top; py < a.bottom; ++py)
+        for (int px = a.left; px < a.right; ++px, ++i)
+            if (pixels[i] != key)
+                destination->bitmap->at(px, py) = convert(pixels[i], *source, *destination);
+    return 1;
+}
+
+uint32_t blendChannel(uint32_t destination, uint32_t source, uint32_t alpha) {
+    return (source * alpha + destination * (255 - alpha) + 127) / 255;
+}
+
+int alphaBlendSoft(DeviceHandle destinationHandle, int x, int y, int width, int height,
+                   DeviceHandle sourceHandle, int sx, int sy, int sourceWidth, int sourceHeight,
+                   BlendFunction blend) {
+    DeviceObject* destination = liveDevice(destinationHandle);
+    DeviceObject* source = liveDevice(sourceHandle);
+    if (!destination || !source || !destination->bitmap || !source->bitmap) return 0;
+    if (blend.blendOp != 0 || blend.alphaFormat != 0) return 0;
+    if (width < 0 || height < 0 || width != sourceWidth || height != sourceHeight) return 0;
+    // The source area must lie inside the source picture, or nothing is blended.
+    if (sx < 0 || sy < 0 || sx + width > source->bitmap->width ||
+        sy + height > source->bitmap->height)
+        return 0;
+    const CopyArea a = copyArea(*destination, x, y, width, height, *source->bitmap, sx, sy);
+    if (a.empty()) return 1;
+    const std::vector<uint32_t> pixels = takeSource(*source->bitmap, a);
+    const uint32_t alpha = blend.sourceConstantAlpha;
+    size_t i = 0;
+    for (int py = a.top; py < a.bottom; ++py)
+        for (int px = a.left; px < a.right; ++px, ++i) {
+            uint32_t& d = destination->bitmap->at(px, py);
+            const uint32_t s = convert(pixels[i], *source, *destination);
+            const uint32_t blended = blendChannel(d & 0xFF, s & 0xFF, alpha) |
+                                     blendChannel(d >> 8 & 0xFF, s >> 8 & 0xFF, alpha) << 8 |
+                                     blendChannel(d >> 16 & 0xFF, s >> 16 & 0xFF, alpha) << 16;
+            d = soft::toSurfaceColor(*destination->bitmap, blended);
+        }
+    return 1;
+}
+
+} // namespace
+
+ObjectHandle createCompatibleBitmap(DeviceHandle handle, int width, int height) {
+    DeviceObject* device = liveDevice(handle);
+    if (!device) return nullptr;
+    const bool mono = !device->screen && device->bitmap && device->bitmap->mono;
+    return newBitmap(width, height, mono);
+}
+
+ObjectHandle createMonoBitmap(int width, int height) {
+    return newBitmap(width, height, true);
+}
+
+ObjectHandle loadBitmap(ModuleHandle, int id) {
+    const BitmapResource* resource = findBitmapResource(id);
+    if (!resource) return nullptr;
+    DecodedPicture picture;
+    if (!readBmp(resource->data, resource->size, picture)) return nullptr;
+    SoftBitmap* bitmap = newBitmap(picture.width, picture.height, false);
+    if (!bitmap) return nullptr;
+    bitmap->pixels = std::move(picture.pixels);
+    return bitmap;
+}
+
+bool getBitmapSize(ObjectHandle object, int* width, int* height) {
+    SoftBitmap* bitmap = liveBitmap(object);
+    if (!bitmap) return false;
+    if (width) *width = bitmap->width;
+    if (height) *height = bitmap->height;
+    return true;
+}
+
+bool readBitmapPixels(ObjectHandle object, int width, int height, uint32_t* pixels) {
+    SoftBitmap* bitmap = liveBitmap(object);
+    if (!bitmap || !pixels || bitmap->width != width || bitmap->height != height) return false;
+    std::copy(bitmap->pixels.begin(), bitmap->pixels.end(), pixels);
+    return true;
+}
+
+bool bitBlt(DeviceHandle destinationHandle, int x, int y, int width, int height,
+            DeviceHandle sourceHandle, int sx, int sy, uint32_t rop) {
+    DeviceObject* destination = liveDevice(destinationHandle);
+    DeviceObject* source = liveDevice(sourceHandle);
+    if (!destination || !source) return false;
+    if (!destination->bitmap || !source->bitmap) return true;
+    normalise(x, width, sx);
+    normalise(y, height, sy);
+    const CopyArea a = copyArea(*destination, x, y, width, height, *source->bitmap, sx, sy);
+    if (a.empty()) return true;
+    const std::vector<uint32_t> pixels = takeSource(*source->bitmap, a);
+    const uint32_t pattern = destination->brush ? destination->brush->color : 0;
+    SoftBitmap& target = *destination->bitmap;
+    size_t i = 0;
+    for (int py = a.top; py < a.bottom; ++py)
+        for (int px = a.left; px < a.right; ++px, ++i) {
+            uint32_t& d = target.at(px, py);
+            const uint32_t s = convert(pixels[i], *source, *destination);
+            const uint32_t value = rop == kSrcCopy     ? s
+                                   : rop == kSrcInvert ? (d ^ s)
+                                   : rop == kSrcAnd    ? (d & s)
+                                                       : rop3(rop, pattern, s, d);
+            d = soft::toSurfaceColor(target, value);
+        }
+    return true;
+}
+
+BlendLibrary loadBlendLibrary() {
+    BlendLibrary library;
+    library.alphaBlend = alphaBlendSoft;
+    library.transparentBlt = transparentBltSoft;
+    return library;
+}
+
+void freeBlendLibrary(BlendLibrary& library) {
+    library = BlendLibrary{};
+}
+
+} // namespace platform

@@ -1,0 +1,360 @@
+// Devices, drawing objects and their selection in the soft home.
+#include "platform/soft/soft_objects.h"
+
+#include <algorithm>
+#include <mutex>
+#include <unordered_set>
+#include <utility>
+
+namespace platform {
+namespace soft {
+void registerObject(GraphicsObject* object);
+}
+namespace {
+
+// Like the system's handle table: a handle that was never handed out or is already freed
+// is refused instead of being followed.
+struct Registry {
+    std::mutex lock;
+    std::unordered_set<const void*> objects;
+    std::unordered_set<const void*> devices;
+};
+
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+SoftPen* stockPen(int style, ColorRef color) {
+    auto* pen = new SoftPen;
+    pen->style = style;
+    pen->color = color;
+    pen->stock = true;
+    soft::registerObject(pen);
+    return pen;
+}
+
+SoftPen& blackPen() {
+    static SoftPen* pen = stockPen(kPenSolid, 0);
+    return *pen;
+}
+
+SoftPen& nullPen() {
+    static SoftPen* pen = stockPen(kPenNull, 0);
+    return *pen;
+}
+
+SoftBrush& whiteBrush() {
+    static SoftBrush* brush = [] {
+        auto* b = new SoftBrush;
+        b->color = 0xFFFFFF;
+        b->stock = true;
+        soft::registerObject(b);
+        return b;
+    }();
+    return *brush;
+}
+
+SoftFont& systemFont() {
+    static SoftFont* font = [] {
+        auto* f = new SoftFont;
+        f->description.height = 16;
+        f->description.weight = 700;
+        f->stock = true;
+        soft::registerObject(f);
+        return f;
+    }();
+    return *font;
+}
+
+void freeObject(GraphicsObject* object) {
+    {
+        std::lock_guard guard(registry().lock);
+        registry().objects.erase(object);
+    }
+    delete object;
+}
+
+void release(GraphicsObject* object) {
+    if (!object) return;
+    --object->selections;
+    if (object->selections == 0 && object->deletePending) freeObject(object);
+}
+
+void select(GraphicsObject* object) {
+    ++object->selections;
+}
+
+DeviceObject* newDevice() {
+    auto* device = new DeviceObject;
+    device->pen = &blackPen();
+    device->brush = &whiteBrush();
+    device->font = &systemFont();
+    select(device->pen);
+    select(device->brush);
+    select(device->font);
+    std::lock_guard guard(registry().lock);
+    registry().devices.insert(device);
+    return device;
+}
+
+DeviceObject* liveDevice(DeviceHandle device) {
+    return soft::isLiveDevice(device) ? device : nullptr;
+}
+
+template <typename T> T* liveAs(ObjectHandle object, GraphicsObject::Kind kind) {
+    if (!soft::isLiveObject(object) || object->kind != kind) return nullptr;
+    return static_cast<T*>(object);
+}
+
+} // namespace
+
+namespace soft {
+
+void registerObject(GraphicsObject* object) {
+    std::lock_guard guard(registry().lock);
+    registry().objects.insert(object);
+}
+
+bool isLiveObject(const void* object) {
+    if (!object) return false;
+    std::lock_guard guard(registry().lock);
+    return registry().objects.count(object) != 0;
+}
+
+bool isLiveDevice(const void* device) {
+    if (!device) return false;
+    std::lock_guard guard(registry().lock);
+    return registry().devices.count(device) != 0;
+}
+
+DeviceHandle createSurfaceDevice(SoftBitmap* surface) {
+    DeviceObject* device = newDevice();
+    if (surface) {
+        device->bitmap = surface;
+        surface->selectedIn = device;
+        select(surface);
+    }
+    return device;
+}
+
+Box visibleBox(const DeviceObject& device) {
+    Box box;
+    if (!device.bitmap) return box;
+    box.right = device.bitmap->width;
+    box.bottom = device.bitmap->height;
+    if (device.clipped) {
+        box.left = std::max(box.left, device.clip.left);
+        box.top = std::max(box.top, device.clip.top);
+        box.right = std::min(box.right, device.clip.right);
+        box.bottom = std::min(box.bottom, device.clip.bottom);
+    }
+    if (box.right < box.left) box.right = box.left;
+    if (box.bottom < box.top) box.bottom = box.top;
+    return box;
+}
+
+uint32_t applyRop2(uint32_t destination, uint32_t pen, int rop2) {
+    // The mode less one is a truth table over (pen bit, destination bit).
+    const unsigned table = unsigned(rop2 - 1) & 15u;
+    uint32_t result = 0;
+    if (table & 1) result |= ~pen & ~destination;
+    if (table & 2) result |= ~pen & destination;
+    if (table & 4) result |= pen & ~destination;
+    if (table & 8) result |= pen & destination;
+    return result & 0xFFFFFFu;
+}
+
+uint32_t toSurfaceColor(const SoftBitmap& bitmap, ColorRef color) {
+    color &= 0xFFFFFFu;
+    if (!bitmap.mono) return color;
+    const unsigned sum = (color & 0xFF) + (color >> 8 & 0xFF) + (color >> 16 & 0xFF);
+    return sum >= 3 * 128 ? 0xFFFFFFu : 0u;
+}
+
+} // namespace soft
+
+DeviceHandle getScreenDevice() {
+    DeviceObject* device = newDevice();
+    device->screen = true;
+    return device;
+}
+
+void releaseScreenDevice(DeviceHandle device) {
+    if (liveDevice(device) && device->screen) deleteDevice(device);
+}
+
+DeviceHandle createCompatibleDevice(DeviceHandle) {
+    DeviceObject* device = newDevice();
+    device->defaultBitmap = new SoftBitmap(1, 1, true);
+    soft::registerObject(device->defaultBitmap);
+    device->defaultBitmap->stock = true;
+    device->bitmap = device->defaultBitmap;
+    device->bitmap->selectedIn = device;
+    select(device->bitmap);
+    return device;
+}
+
+bool deleteDevice(DeviceHandle handle) {
+    DeviceObject* device = liveDevice(handle);
+    if (!device) return false;
+    {
+        std::lock_guard guard(registry().lock);
+        registry().devices.erase(device);
+    }
+    if (device->bitmap) device->bitmap->selectedIn = nullptr;
+    release(device->pen);
+    release(device->brush);
+    release(device->font);
+    release(device->bitmap);
+    if (device->defaultBitmap) freeObject(device->defaultBitmap);
+    delete device;
+    return true;
+}
+
+ObjectHandle createPen(int style, int width, ColorRef color) {
+    auto* pen = new SoftPen;
+    pen->style = (style == kPenDot || style == kPenNull) ? style : kPenSolid;
+    pen->width = std::max(width, 1);
+    pen->color = color & 0xFFFFFFu;
+    soft::registerObject(pen);
+    return pen;
+}
+
+ObjectHandle createSolidBrush(ColorRef color) {
+    auto* brush = new SoftBrush;
+    brush->color = color & 0xFFFFFFu;
+    soft::registerObject(brush);
+    return brush;
+}
+
+ObjectHandle createFont(const FontDescription& description) {
+    auto* font = new SoftFont;
+    font->description = description;
+    font->description.faceName[sizeof font->description.faceName - 1] = 0;
+    soft::registerObject(font);
+    return font;
+}
+
+ObjectHandle getStockNullPen() {
+    return &nullPen();
+}
+
+ObjectHandle createRectRegion(int left, int top, int right, int bottom) {
+    auto* region = new SoftRegion;
+    region->box = {std::min(left, right), std::min(top, bottom), std::max(left, right),
+                   std::max(top, bottom)};
+    soft::registerObject(region);
+    return region;
+}
+
+ObjectHandle selectObject(DeviceHandle handle, ObjectHandle object) {
+    DeviceObject* device = liveDevice(handle);
+    if (!device) return nullptr;
+    if (!soft::isLiveObject(object)) return nullptr;
+    GraphicsObject* previous = nullptr;
+    switch (object->kind) {
+    case GraphicsObject::Kind::pen:
+        previous = device->pen;
+        device->pen = static_cast<SoftPen*>(object);
+        break;
+    case GraphicsObject::Kind::brush:
+        previous = device->brush;
+        device->brush = static_cast<SoftBrush*>(object);
+        break;
+    case GraphicsObject::Kind::font:
+        previous = device->font;
+        device->font = static_cast<SoftFont*>(object);
+        break;
+    case GraphicsObject::Kind::bitmap: {
+        auto* bitmap = static_cast<SoftBitmap*>(object);
+        // A bitmap lives in one memory device at a time; the screen holds none.
+        if (device->screen || (bitmap->selectedIn && bitmap->selectedIn != device)) return nullptr;
+        previous = device->bitmap;
+        if (device->bitmap) device->bitmap->selectedIn = nullptr;
+        device->bitmap = bitmap;
+        bitmap->selectedIn = device;
+        break;
+    }
+    case GraphicsObject::Kind::region:
+        return nullptr;
+    }
+    select(object);
+    // The previous object stays valid for the caller, who normally selects it back.
+    if (previous) {
+        --previous->selections;
+        if (previous->selections == 0 && previous->deletePending) {
+            freeObject(previous);
+            previous = nullptr;
+        }
+    }
+    return previous;
+}
+
+ObjectHandle getCurrentObject(DeviceHandle handle, int kind) {
+    DeviceObject* device = liveDevice(handle);
+    if (!device) return nullptr;
+    switch (kind) {
+    case kObjPen:
+        return device->pen;
+    case kObjBrush:
+        return device->brush;
+    case kObjFont:
+        return device->font;
+    case kObjBitmap:
+        return device->bitmap;
+    default:
+        return nullptr;
+    }
+}
+
+bool deleteObject(ObjectHandle object) {
+    if (!soft::isLiveObject(object) || object->stock) return false;
+    if (object->deletePending) return false;
+    if (object->selections > 0) {
+        object->deletePending = true;
+        return true;
+    }
+    freeObject(object);
+    return true;
+}
+
+int selectClipRegion(DeviceHandle handle, ObjectHandle region) {
+    DeviceObject* device = liveDevice(handle);
+    if (!device) return 0;
+    if (!region) {
+        device->clipped = false;
+        return 1;
+    }
+    auto* r = liveAs<SoftRegion>(region, GraphicsObject::Kind::region);
+    if (!r) return 0;
+    device->clipped = true;
+    device->clip = r->box;
+    return (r->box.left < r->box.right && r->box.top < r->box.bottom) ? 2 : 1;
+}
+
+int setBkMode(DeviceHandle handle, int mode) {
+    DeviceObject* device = liveDevice(handle);
+    if (!device || (mode != kBkOpaque && mode != kBkTransparent)) return 0;
+    return std::exchange(device->bkMode, mode);
+}
+
+ColorRef setBkColor(DeviceHandle handle, ColorRef color) {
+    DeviceObject* device = liveDevice(handle);
+    if (!device) return kInvalidColor;
+    return std::exchange(device->bkColor, color & 0xFFFFFFu);
+}
+
+ColorRef setTextColor(DeviceHandle handle, ColorRef color) {
+    DeviceObject* device = liveDevice(handle);
+    if (!device) return kInvalidColor;
+    return std::exchange(device->textColor, color & 0xFFFFFFu);
+}
+
+int setRop2(DeviceHandle handle, int mode) {
+    DeviceObject* device = liveDevice(handle);
+    if (!device || mode < 1 || mode > 16) return 0;
+    return std::exchange(device->rop2, mode);
+}
+
+} // namespace platform

@@ -1,0 +1,3 @@
+#include "toolkit/blend_entries.h"
+
+BlendEntries blendEntries;
