@@ -10,7 +10,9 @@ GuiEditor::GuiEditor(EffectBaseX* owner)
     platform::oleInitialize();
 }
 
-GuiEditor::~GuiEditor() { platform::oleUninitialize(); }
+GuiEditor::~GuiEditor() {
+    platform::oleUninitialize();
+}
 
 std::int32_t GuiEditor::editGetRect(EditorRect** rectOut) {
     if (!rectOut) return 0;
@@ -33,8 +35,12 @@ void GuiEditor::idle() {
     if (frame) frame->idle();
 }
 
-std::int32_t GuiEditor::onKeyDown(KeyCode& key) { return frame ? frame->onKeyDown(key) : -1; }
-std::int32_t GuiEditor::onKeyUp(KeyCode& key) { return frame ? frame->onKeyUp(key) : -1; }
+std::int32_t GuiEditor::onKeyDown(KeyCode& key) {
+    return frame ? frame->onKeyDown(key) : -1;
+}
+std::int32_t GuiEditor::onKeyUp(KeyCode& key) {
+    return frame ? frame->onKeyUp(key) : -1;
+}
 
 std::int32_t GuiEditor::setEditKnobMode(std::int32_t mode) {
     editKnobMode = mode;
@@ -45,7 +51,9 @@ bool GuiEditor::onWheel(float distance) {
     return frame ? frame->onWheel(nullptr, Point{0, 0}, distance) : false;
 }
 
-void GuiEditor::setParameter(std::int32_t, float) { requestUpdate(); }
+void GuiEditor::setParameter(std::int32_t, float) {
+    requestUpdate();
+}
 
 void GuiEditor::redraw(void*) {
     if (frame) frame->drawView(nullptr);

@@ -57,8 +57,8 @@ inline constexpr int kCursorSizeAll = 32646;
 struct CursorObject;
 using CursorHandle = CursorObject*;
 
-using WindowProc = intptr_t(TROB_WINAPI*)(WindowHandle window, uint32_t message,
-                                          uintptr_t wParam, intptr_t lParam);
+using WindowProc = intptr_t(TROB_WINAPI*)(WindowHandle window, uint32_t message, uintptr_t wParam,
+                                          intptr_t lParam);
 
 struct WindowClass {
     const char* name = nullptr;
@@ -137,6 +137,8 @@ CursorHandle loadSystemCursor(int id);
 // --- object linking and drag and drop
 void oleInitialize();
 void oleUninitialize();
+// The platform owns the receiver from a successful registration until it is revoked or the
+// window is destroyed.
 bool registerDragDrop(WindowHandle window, DropReceiver* receiver);
 bool revokeDragDrop(WindowHandle window);
 

@@ -5,6 +5,7 @@
 #include "host/gui_editor.h"
 #include "host/module.h"
 #include "toolkit/bitmap.h"
+#include "toolkit/blend_entries.h"
 #include "toolkit/draw_context.h"
 #include "toolkit/drop_target.h"
 
@@ -38,29 +39,30 @@ private:
     DrawContext* context;
 };
 
-Rect toRect(const platform::Box& b) { return Rect{b.left, b.top, b.right, b.bottom}; }
+Rect toRect(const platform::Box& b) {
+    return Rect{b.left, b.top, b.right, b.bottom};
+}
 
 } // namespace
 
 Frame::Frame(const Rect& rect, platform::WindowHandle parent, GuiEditor* owner)
     : View(rect), editor(owner), parentWindow(parent), background(nullptr), viewCount(0),
-      capacity(0), views(nullptr), modalView(nullptr), focusView(nullptr),
-      firstDrawPending(true), open(true), dropActive(false), window(nullptr),
-      classRegistered(false), hostWindowMode(false), hostWindowRecord(nullptr),
-      savedCursor(nullptr), cursorSaved(false) {
+      capacity(0), views(nullptr), modalView(nullptr), focusView(nullptr), firstDrawPending(true),
+      open(true), dropActive(false), window(nullptr), classRegistered(false), hostWindowMode(false),
+      hostWindowRecord(nullptr), savedCursor(nullptr), cursorSaved(false) {
     platform::oleInitialize();
-    setBlendProcedures(nullptr, nullptr);
+    blendEntries = BlendEntries{};
     blendLibrary = platform::loadBlendLibrary();
-    setBlendProcedures(blendLibrary.alphaBlend, blendLibrary.transparentBlt);
+    blendEntries.AlphaBlend = blendLibrary.alphaBlend;
+    blendEntries.TransparentBlt = blendLibrary.transparentBlt;
     createWindow(parentWindow);
 }
 
 Frame::Frame(const Rect& rect, const char* title, GuiEditor* owner, std::int32_t style)
     : View(rect), editor(owner), parentWindow(nullptr), background(nullptr), viewCount(0),
-      capacity(0), views(nullptr), modalView(nullptr), focusView(nullptr),
-      firstDrawPending(true), open(false), dropActive(false), window(nullptr),
-      classRegistered(false), hostWindowMode(true), hostWindowRecord(nullptr),
-      savedCursor(nullptr), cursorSaved(false) {
+      capacity(0), views(nullptr), modalView(nullptr), focusView(nullptr), firstDrawPending(true),
+      open(false), dropActive(false), window(nullptr), classRegistered(false), hostWindowMode(true),
+      hostWindowRecord(nullptr), savedCursor(nullptr), cursorSaved(false) {
     platform::oleInitialize();
     hostWindowRecord = static_cast<VstWindow*>(std::calloc(1, sizeof(VstWindow)));
     if (hostWindowRecord) {
@@ -99,7 +101,8 @@ bool Frame::addView(View* view) {
     if (viewCount == capacity) {
         View** grown = new (std::nothrow) View*[static_cast<std::size_t>(capacity) + 20];
         if (!grown) return false;
-        for (std::int32_t i = 0; i < viewCount; ++i) grown[i] = views[i];
+        for (std::int32_t i = 0; i < viewCount; ++i)
+            grown[i] = views[i];
         delete[] views;
         views = grown;
         capacity += 20;
@@ -113,7 +116,8 @@ bool Frame::addView(View* view) {
 bool Frame::removeView(View* view, bool withForget) {
     for (std::int32_t i = 0; i < viewCount; ++i) {
         if (views[i] != view) continue;
-        for (std::int32_t j = i; j + 1 < viewCount; ++j) views[j] = views[j + 1];
+        for (std::int32_t j = i; j + 1 < viewCount; ++j)
+            views[j] = views[j + 1];
         --viewCount;
         if (focusView == view) focusView = nullptr;
         view->removed(this);
@@ -148,7 +152,9 @@ bool Frame::isChild(View* view) {
     return false;
 }
 
-std::int32_t Frame::getViewCount() { return viewCount; }
+std::int32_t Frame::getViewCount() {
+    return viewCount;
+}
 
 View* Frame::getView(std::int32_t index) {
     return index >= 0 && index < viewCount ? views[index] : nullptr;
@@ -162,7 +168,8 @@ void Frame::draw(DrawContext* context) {
     if (background)
         background->draw(context, Rect{0, 0, background->getWidth(), background->getHeight()},
                          Point{0, 0});
-    for (std::int32_t i = 0; i < viewCount; ++i) views[i]->draw(context);
+    for (std::int32_t i = 0; i < viewCount; ++i)
+        views[i]->draw(context);
     if (modalView) modalView->draw(context);
 }
 
@@ -183,14 +190,16 @@ void Frame::update(DrawContext* context) {
         draw(context);
         setDirty(false);
     } else {
-        for (std::int32_t i = 0; i < viewCount; ++i) views[i]->update(context);
+        for (std::int32_t i = 0; i < viewCount; ++i)
+            views[i]->update(context);
     }
 }
 
 void Frame::idle() {
     if (!open || firstDrawPending || !window) return;
     bool needed = modalView || dirty;
-    for (std::int32_t i = 0; i < viewCount && !needed; ++i) needed = views[i]->isDirty();
+    for (std::int32_t i = 0; i < viewCount && !needed; ++i)
+        needed = views[i]->isDirty();
     if (!needed) return;
     WindowContext context(this, window);
     update(context.get());
@@ -339,7 +348,9 @@ void Frame::setCursor(std::int32_t type) {
 
 // --- the editor's services
 
-EditorBase* Frame::getEditor() { return editor; }
+EditorBase* Frame::getEditor() {
+    return editor;
+}
 
 bool Frame::beginEdit(std::int32_t index) {
     EffectBaseX* effect = editor ? editor->getEffect() : nullptr;
@@ -355,8 +366,12 @@ void Frame::idlePump() {
     if (editor) editor->idlePump();
 }
 
-std::uint32_t Frame::getTicks() { return editor ? platform::getTickCount() : 0; }
-std::int32_t Frame::getKnobMode() { return editKnobMode; }
+std::uint32_t Frame::getTicks() {
+    return editor ? platform::getTickCount() : 0;
+}
+std::int32_t Frame::getKnobMode() {
+    return editKnobMode;
+}
 
 // --- the window
 
@@ -421,8 +436,12 @@ intptr_t TROB_WINAPI Frame::windowProcedure(platform::WindowHandle handle, std::
     if (!frame) return platform::defWindowProc(handle, message, wParam, lParam);
     switch (message) {
     case platform::kWmDestroy:
+        // The window goes before the frame (the host closed its own window first): the frame
+        // lives on, closed, and keeps no handle to the dead window or its drop registration.
         frame->open = false;
         frame->parentWindow = nullptr;
+        frame->window = nullptr;
+        frame->dropActive = false;
         break;
     case platform::kWmPaint: {
         platform::Box damaged{};
@@ -551,7 +570,8 @@ bool Frame::openHostWindow(const Point* position) {
     }
     EffectBaseX* effect = editor ? editor->getEffect() : nullptr;
     if (!effect || !hostWindowRecord) return false;
-    auto parent = static_cast<platform::WindowHandle>(effect->requestHostOpenWindow(hostWindowRecord));
+    auto parent =
+        static_cast<platform::WindowHandle>(effect->requestHostOpenWindow(hostWindowRecord));
     if (parent && createWindow(parent) && window) {
         parentWindow = parent;
         open = true;

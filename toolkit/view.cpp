@@ -24,8 +24,12 @@ bool View::insideInclusive(const Rect& rect, const Point& where) {
            where.v <= rect.bottom;
 }
 
-void View::draw(DrawContext*) { setDirty(false); }
-void View::drawRect(DrawContext* context, const Rect&) { draw(context); }
+void View::draw(DrawContext*) {
+    setDirty(false);
+}
+void View::drawRect(DrawContext* context, const Rect&) {
+    draw(context);
+}
 
 bool View::checkUpdate(const Rect& updateRect) {
     return updateRect.right >= size.left && updateRect.left <= size.right &&
@@ -41,42 +45,86 @@ void View::update(DrawContext* context) {
     }
 }
 
-std::int32_t View::notify(View*, const char*) { return 0; }
-std::int32_t View::onKeyDown(KeyCode&) { return -1; }
-std::int32_t View::onKeyUp(KeyCode&) { return -1; }
-bool View::onDrop(void**, std::int32_t, std::int32_t, const Point&) { return false; }
-bool View::onWheel(DrawContext*, const Point&, float) { return false; }
+std::int32_t View::notify(View*, const char*) {
+    return 0;
+}
+std::int32_t View::onKeyDown(KeyCode&) {
+    return -1;
+}
+std::int32_t View::onKeyUp(KeyCode&) {
+    return -1;
+}
+bool View::onDrop(void**, std::int32_t, std::int32_t, const Point&) {
+    return false;
+}
+bool View::onWheel(DrawContext*, const Point&, float) {
+    return false;
+}
 void View::loseFocus(DrawContext*) {}
 void View::takeFocus(DrawContext*) {}
-bool View::isDirty() { return dirty; }
-void View::setDirty(bool state) { dirty = state; }
-void View::setMouseEnabled(bool enabled) { mouseEnabled = enabled; }
-bool View::getMouseEnabled() { return mouseEnabled; }
-void View::setMouseableArea(const Rect& rect) { mouseableArea = rect; }
-Rect& View::getMouseableArea(Rect& rect) { return rect = mouseableArea; }
-bool View::hitTest(const Point& where, std::int32_t) { return insideInclusive(size, where); }
-void View::setTransparency(bool state) { transparent = state; }
-bool View::getTransparency() { return transparent; }
+bool View::isDirty() {
+    return dirty;
+}
+void View::setDirty(bool state) {
+    dirty = state;
+}
+void View::setMouseEnabled(bool enabled) {
+    mouseEnabled = enabled;
+}
+bool View::getMouseEnabled() {
+    return mouseEnabled;
+}
+void View::setMouseableArea(const Rect& rect) {
+    mouseableArea = rect;
+}
+Rect& View::getMouseableArea(Rect& rect) {
+    return rect = mouseableArea;
+}
+bool View::hitTest(const Point& where, std::int32_t) {
+    return insideInclusive(size, where);
+}
+void View::setTransparency(bool state) {
+    transparent = state;
+}
+bool View::getTransparency() {
+    return transparent;
+}
 
 void View::setViewSize(const Rect& rect) {
     size = rect;
     setDirty(true);
 }
 
-Rect& View::getViewSize(Rect& rect) { return rect = size; }
-void View::setParentView(View* parent) { parentView = parent; }
-void View::setFrame(Frame* newFrame) { frame = newFrame; }
-EditorBase* View::getEditor() { return frame ? frame->getEditor() : nullptr; }
-bool View::removed(View*) { return true; }
-bool View::attached(View*) { return true; }
+Rect& View::getViewSize(Rect& rect) {
+    return rect = size;
+}
+void View::setParentView(View* parent) {
+    parentView = parent;
+}
+void View::setFrame(Frame* newFrame) {
+    frame = newFrame;
+}
+EditorBase* View::getEditor() {
+    return frame ? frame->getEditor() : nullptr;
+}
+bool View::removed(View*) {
+    return true;
+}
+bool View::attached(View*) {
+    return true;
+}
 
 void View::forget() {
     if (referenceCount <= 0) return;
     if (--referenceCount == 0) delete this;
 }
 
-void View::remember() { ++referenceCount; }
-std::int32_t View::getReferenceCount() { return referenceCount; }
+void View::remember() {
+    ++referenceCount;
+}
+std::int32_t View::getReferenceCount() {
+    return referenceCount;
+}
 
 void View::redraw() {
     if (frame) frame->drawView(this);
@@ -118,8 +166,8 @@ void ViewContainer::restoreContext(DrawContext* context, const Shift& saved) {
 
 void ViewContainer::createOffscreen() {
     if (!offscreen && offscreenWanted)
-        offscreen = new (std::nothrow)
-            OffscreenContext(frame, size.width(), size.height(), kBlackColor);
+        offscreen =
+            new (std::nothrow) OffscreenContext(frame, size.width(), size.height(), kBlackColor);
 }
 
 void ViewContainer::drawBackgroundRect(DrawContext* target, const Rect& local) {
@@ -144,7 +192,8 @@ void ViewContainer::draw(DrawContext* context) {
     if (!toOffscreen) saved = shiftContext(context);
 
     drawBackgroundRect(target, Rect{0, 0, size.width(), size.height()});
-    for (Node* n = head; n; n = n->next) n->view->draw(target);
+    for (Node* n = head; n; n = n->next)
+        n->view->draw(target);
 
     if (toOffscreen)
         offscreen->copyTo(context, size, Point{0, 0});
@@ -158,7 +207,8 @@ void ViewContainer::drawRect(DrawContext* context, const Rect& updateRect) {
     Rect bounded = updateRect;
     bounded.bound(size);
     Rect local = bounded;
-    local.offset(-size.left, -size.top);
+    local = Rect{local.left - size.left, local.top - size.top, local.right - size.left,
+                 local.bottom - size.top};
 
     createOffscreen();
     const bool toOffscreen = offscreenWanted && offscreen;
@@ -193,7 +243,8 @@ void ViewContainer::update(DrawContext* context) {
         setDirty(false);
     } else if (offscreenWanted && offscreen) {
         const bool wasDirty = isDirty();
-        for (Node* n = head; n; n = n->next) n->view->update(offscreen);
+        for (Node* n = head; n; n = n->next)
+            n->view->update(offscreen);
         if (wasDirty) offscreen->copyTo(context, size, Point{0, 0});
         setDirty(false);
     } else {
@@ -293,11 +344,13 @@ bool ViewContainer::onWheel(DrawContext* context, const Point&, float distance) 
 }
 
 void ViewContainer::loseFocus(DrawContext* context) {
-    for (Node* n = head; n; n = n->next) n->view->loseFocus(context);
+    for (Node* n = head; n; n = n->next)
+        n->view->loseFocus(context);
 }
 
 void ViewContainer::takeFocus(DrawContext* context) {
-    for (Node* n = head; n; n = n->next) n->view->takeFocus(context);
+    for (Node* n = head; n; n = n->next)
+        n->view->takeFocus(context);
 }
 
 bool ViewContainer::hitTest(const Point& where, std::int32_t) {
@@ -315,8 +368,8 @@ void ViewContainer::setViewSize(const Rect& rect) {
     View::setViewSize(rect);
     if (offscreen) {
         delete offscreen;
-        offscreen = new (std::nothrow)
-            OffscreenContext(frame, size.width(), size.height(), kBlackColor);
+        offscreen =
+            new (std::nothrow) OffscreenContext(frame, size.width(), size.height(), kBlackColor);
     }
 }
 
@@ -373,7 +426,8 @@ void ViewContainer::removeView(View* view, bool withForget) {
 }
 
 void ViewContainer::removeAll(bool withForget) {
-    while (head) unlink(head, withForget);
+    while (head)
+        unlink(head, withForget);
 }
 
 bool ViewContainer::isChild(View* view) {
@@ -384,7 +438,8 @@ bool ViewContainer::isChild(View* view) {
 
 std::int32_t ViewContainer::getViewCount() {
     std::int32_t count = 0;
-    for (Node* n = head; n; n = n->next) ++count;
+    for (Node* n = head; n; n = n->next)
+        ++count;
     return count;
 }
 
@@ -395,8 +450,12 @@ View* ViewContainer::getView(std::int32_t index) {
     return nullptr;
 }
 
-void ViewContainer::setBackgroundColor(Color color) { backgroundColor = color; }
-Color ViewContainer::getBackgroundColor() { return backgroundColor; }
+void ViewContainer::setBackgroundColor(Color color) {
+    backgroundColor = color;
+}
+Color ViewContainer::getBackgroundColor() {
+    return backgroundColor;
+}
 
 void ViewContainer::setBackground(Bitmap* bitmap) {
     if (background) background->forget();
@@ -404,11 +463,21 @@ void ViewContainer::setBackground(Bitmap* bitmap) {
     if (background) background->remember();
 }
 
-Bitmap* ViewContainer::getBackground() { return background; }
-void ViewContainer::setBackgroundOffset(const Point& point) { backgroundOffset = point; }
-Point ViewContainer::getBackgroundOffset() { return backgroundOffset; }
-void ViewContainer::setMode(std::int32_t newMode) { mode = newMode; }
-std::int32_t ViewContainer::getMode() { return mode; }
+Bitmap* ViewContainer::getBackground() {
+    return background;
+}
+void ViewContainer::setBackgroundOffset(const Point& point) {
+    backgroundOffset = point;
+}
+Point ViewContainer::getBackgroundOffset() {
+    return backgroundOffset;
+}
+void ViewContainer::setMode(std::int32_t newMode) {
+    mode = newMode;
+}
+std::int32_t ViewContainer::getMode() {
+    return mode;
+}
 
 void ViewContainer::useOffscreen(bool use) {
     offscreenWanted = use;

@@ -3,7 +3,9 @@
 // need redrawing. Reference-counted; the order of the virtual operations is kept stable, as
 // the frame, the containers and every control extend it.
 
-#include "toolkit/geometry.h"
+#include "toolkit/color.h"
+#include "toolkit/point.h"
+#include "toolkit/rect.h"
 
 #include <cstdint>
 

@@ -5,11 +5,13 @@
 #include "platform/soft/soft_objects.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace platform {
 
@@ -86,8 +88,12 @@ WindowObject* live(WindowHandle handle) {
     return nullptr;
 }
 
-int width(const Box& b) { return b.right - b.left; }
-int height(const Box& b) { return b.bottom - b.top; }
+int width(const Box& b) {
+    return b.right - b.left;
+}
+int height(const Box& b) {
+    return b.bottom - b.top;
+}
 
 Box clientBox(const WindowObject& w) {
     return {0, 0, std::max(0, width(w.rect) - w.clientInset.left - w.clientInset.right),
@@ -191,6 +197,8 @@ bool destroyWindow(WindowHandle handle) {
     }
     record("destroy %d", w->id);
     callProcedure(w, kWmDestroy, 0, 0);
+    // A registration still standing goes with the window.
+    delete std::exchange(w->dropReceiver, nullptr);
     std::erase_if(d.messages, [&](const Message& m) { return m.window == w; });
     std::erase_if(d.windows, [&](const auto& p) { return p.get() == w; });
     return true;
@@ -253,8 +261,7 @@ bool setWindowSize(WindowHandle handle, int newWidth, int newHeight) {
     record("size %d %dx%d", w->id, newWidth, newHeight);
     Box after = clientBox(*w);
     if (after.right > before.right) addDamage(*w, {before.right, 0, after.right, after.bottom});
-    if (after.bottom > before.bottom)
-        addDamage(*w, {0, before.bottom, after.right, after.bottom});
+    if (after.bottom > before.bottom) addDamage(*w, {0, before.bottom, after.right, after.bottom});
     return true;
 }
 
@@ -370,16 +377,24 @@ bool getCursorPos(Position* screenPoint) {
     return screenPoint != nullptr;
 }
 
-uint32_t getDoubleClickTime() { return desktop().doubleClickTime; }
-uint32_t getMessageTime() { return desktop().messageTime; }
-uint32_t getTickCount() { return desktop().ticks; }
+uint32_t getDoubleClickTime() {
+    return desktop().doubleClickTime;
+}
+uint32_t getMessageTime() {
+    return desktop().messageTime;
+}
+uint32_t getTickCount() {
+    return desktop().ticks;
+}
 
 void sleep(uint32_t milliseconds) {
     desktop().ticks += milliseconds;
     desktop().slept += milliseconds;
 }
 
-CursorHandle getCursor() { return desktop().cursor; }
+CursorHandle getCursor() {
+    return desktop().cursor;
+}
 
 CursorHandle setCursor(CursorHandle cursor) {
     record("cursor %d", cursor ? cursor->id : 0);
@@ -392,8 +407,12 @@ CursorHandle loadSystemCursor(int id) {
     return slot.get();
 }
 
-void oleInitialize() { ++desktop().oleDepth; }
-void oleUninitialize() { --desktop().oleDepth; }
+void oleInitialize() {
+    ++desktop().oleDepth;
+}
+void oleUninitialize() {
+    --desktop().oleDepth;
+}
 
 bool registerDragDrop(WindowHandle handle, DropReceiver* receiver) {
     WindowObject* w = live(handle);
@@ -415,7 +434,8 @@ namespace headless {
 
 void reset() {
     Desktop& d = desktop();
-    while (!d.windows.empty()) destroyWindow(d.windows.front().get());
+    while (!d.windows.empty())
+        destroyWindow(d.windows.front().get());
     d = Desktop{};
 }
 
@@ -435,8 +455,8 @@ WindowHandle createHostWindow(const char* className, uint32_t style, Box screenR
     WindowObject* created = window.get();
     d.windows.push_back(std::move(window));
     record("create %d %s in %d at %d,%d size %dx%d", created->id, className,
-           parentWindow ? parentWindow->id : 0, screenRect.left, screenRect.top,
-           width(screenRect), height(screenRect));
+           parentWindow ? parentWindow->id : 0, screenRect.left, screenRect.top, width(screenRect),
+           height(screenRect));
     return created;
 }
 
@@ -451,15 +471,21 @@ uint32_t pixel(WindowHandle window, int x, int y) {
     return s->at(x, y);
 }
 
-bool isWindow(WindowHandle window) { return live(window) != nullptr; }
+bool isWindow(WindowHandle window) {
+    return live(window) != nullptr;
+}
 
 std::string title(WindowHandle window) {
     WindowObject* w = live(window);
     return w ? w->title : std::string();
 }
 
-int liveWindowCount() { return static_cast<int>(desktop().windows.size()); }
-int registeredClassCount() { return static_cast<int>(desktop().classes.size()); }
+int liveWindowCount() {
+    return static_cast<int>(desktop().windows.size());
+}
+int registeredClassCount() {
+    return static_cast<int>(desktop().classes.size());
+}
 
 void invalidate(WindowHandle window, const Box& box) {
     if (WindowObject* w = live(window)) addDamage(*w, box);
@@ -510,14 +536,30 @@ void scriptInput(const std::vector<InputState>& states) {
     desktop().script.assign(states.begin(), states.end());
 }
 
-const InputState& currentInput() { return desktop().input; }
-int pendingInputStates() { return static_cast<int>(desktop().script.size()); }
-void setButtonsSwapped(bool swapped) { desktop().buttonsSwapped = swapped; }
-void setTickCount(uint32_t ticks) { desktop().ticks = ticks; }
-void setDoubleClickTime(uint32_t milliseconds) { desktop().doubleClickTime = milliseconds; }
-void setMessageTime(uint32_t ticks) { desktop().messageTime = ticks; }
-uint32_t totalSlept() { return desktop().slept; }
-void setDialogFrameHeight(int pixels) { desktop().dialogFrameHeight = pixels; }
+const InputState& currentInput() {
+    return desktop().input;
+}
+int pendingInputStates() {
+    return static_cast<int>(desktop().script.size());
+}
+void setButtonsSwapped(bool swapped) {
+    desktop().buttonsSwapped = swapped;
+}
+void setTickCount(uint32_t ticks) {
+    desktop().ticks = ticks;
+}
+void setDoubleClickTime(uint32_t milliseconds) {
+    desktop().doubleClickTime = milliseconds;
+}
+void setMessageTime(uint32_t ticks) {
+    desktop().messageTime = ticks;
+}
+uint32_t totalSlept() {
+    return desktop().slept;
+}
+void setDialogFrameHeight(int pixels) {
+    desktop().dialogFrameHeight = pixels;
+}
 
 bool dropText(WindowHandle window, const std::string& text) {
     WindowObject* w = live(window);
@@ -530,7 +572,8 @@ bool dropFiles(WindowHandle window, const std::vector<std::string>& names) {
     WindowObject* w = live(window);
     if (!w || !w->dropReceiver) return false;
     std::vector<const char*> pointers;
-    for (const auto& n : names) pointers.push_back(n.c_str());
+    for (const auto& n : names)
+        pointers.push_back(n.c_str());
     w->dropReceiver->dropFiles(pointers.data(), static_cast<int>(pointers.size()));
     return true;
 }
@@ -540,10 +583,18 @@ bool isDropRegistered(WindowHandle window) {
     return w && w->dropReceiver;
 }
 
-int currentCursorId() { return desktop().cursor ? desktop().cursor->id : 0; }
-int oleInitializeDepth() { return desktop().oleDepth; }
-const std::vector<std::string>& events() { return desktop().events; }
-void clearEvents() { desktop().events.clear(); }
+int currentCursorId() {
+    return desktop().cursor ? desktop().cursor->id : 0;
+}
+int oleInitializeDepth() {
+    return desktop().oleDepth;
+}
+const std::vector<std::string>& events() {
+    return desktop().events;
+}
+void clearEvents() {
+    desktop().events.clear();
+}
 
 } // namespace headless
 } // namespace platform
