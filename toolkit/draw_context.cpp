@@ -1,5 +1,7 @@
 #include "toolkit/draw_context.h"
 
+#include "toolkit/frame.h"
+
 #include <cstring>
 #include <new>
 
@@ -67,9 +69,9 @@ DrawContext::~DrawContext() {
 }
 
 Rect DrawContext::defaultClipRect() const {
-    // Frames are not part of the drawing layer; until the frame supplies its view size here,
-    // every context clips to the whole area.
-    return Rect(0, 0, 1000, 1000);
+    Rect viewSize(0, 0, 1000, 1000);
+    if (frame) frame->getViewSize(viewSize);
+    return viewSize;
 }
 
 void DrawContext::moveTo(const Point& p) {

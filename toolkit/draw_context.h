@@ -17,6 +17,10 @@ enum : int32_t { kBoldFace = 1, kItalicFace = 2, kUnderlineFace = 4 };
 enum : int32_t { kLeftText = 0, kCenterText = 1, kRightText = 2 };
 enum : int32_t { kLButton = 1, kMButton = 2, kRButton = 4, kShift = 8, kControl = 16, kAlt = 32 };
 
+// Whether the system reports swapped mouse buttons; read once, when the first frame window
+// registers its class.
+extern bool buttonsSwapped;
+
 class DrawContext {
 public:
     DrawContext(Frame* frame, platform::DeviceHandle device, platform::WindowHandle window);
@@ -60,6 +64,16 @@ public:
     int32_t getFontId() const { return fontId; }
     int32_t getStringWidth(const char* text);
     void drawString(const char* text, const Rect& rect, bool opaque, int32_t alignment);
+
+    // The logical buttons and modifier keys down at this moment (kLButton ... kAlt).
+    int32_t getMouseButtons();
+    // The cursor in window coordinates.
+    Point getMouseLocation();
+    // Called right after a press: whether a second press follows in time and in place.
+    bool waitDoubleClick();
+    // Called right after a press: whether the cursor leaves the press point before the left
+    // button is released.
+    bool waitDrag();
 
     platform::DeviceHandle getDevice() const { return device; }
     platform::WindowHandle getWindow() const { return window; }

@@ -138,6 +138,11 @@ DeviceHandle createSurfaceDevice(SoftBitmap* surface) {
     return device;
 }
 
+void setSystemClip(DeviceObject& device, const Box& box) {
+    device.systemClipped = true;
+    device.systemClip = box;
+}
+
 Box visibleBox(const DeviceObject& device) {
     Box box;
     if (!device.bitmap) return box;
@@ -148,6 +153,12 @@ Box visibleBox(const DeviceObject& device) {
         box.top = std::max(box.top, device.clip.top);
         box.right = std::min(box.right, device.clip.right);
         box.bottom = std::min(box.bottom, device.clip.bottom);
+    }
+    if (device.systemClipped) {
+        box.left = std::max(box.left, device.systemClip.left);
+        box.top = std::max(box.top, device.systemClip.top);
+        box.right = std::min(box.right, device.systemClip.right);
+        box.bottom = std::min(box.bottom, device.systemClip.bottom);
     }
     if (box.right < box.left) box.right = box.left;
     if (box.bottom < box.top) box.bottom = box.top;

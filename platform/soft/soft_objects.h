@@ -85,12 +85,18 @@ struct DeviceObject {
     Position current;
     bool clipped = false;
     Box clip;
+    // The area a paint may touch (the damaged rectangle), whatever clip the program selects.
+    bool systemClipped = false;
+    Box systemClip;
 };
 
 namespace soft {
 
 // Makes a device drawing on the given surface (the windowing half's window devices).
 DeviceHandle createSurfaceDevice(SoftBitmap* surface);
+
+// Limits a window device to the damaged area of a paint.
+void setSystemClip(DeviceObject& device, const Box& box);
 
 // The pixels a device may touch: its surface bounds intersected with its clip box.
 Box visibleBox(const DeviceObject& device);

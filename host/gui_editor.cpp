@@ -1,0 +1,80 @@
+#include "host/gui_editor.h"
+
+#include "host/effect_base_x.h"
+#include "platform/windowing.h"
+#include "toolkit/frame.h"
+
+GuiEditor::GuiEditor(EffectBaseX* owner)
+    : EditorBase(owner), frame(nullptr), nextIdleTicks(platform::getTickCount()),
+      insideHostIdle(false) {
+    platform::oleInitialize();
+}
+
+GuiEditor::~GuiEditor() {
+    platform::oleUninitialize();
+}
+
+std::int32_t GuiEditor::editGetRect(EditorRect** rectOut) {
+    if (!rectOut) return 0;
+    *rectOut = &rect;
+    return 1;
+}
+
+std::int32_t GuiEditor::open(void* parent) {
+    requestUpdate();
+    parentWindow = parent;
+    return 0;
+}
+
+void GuiEditor::idle() {
+    if (insideHostIdle) return;
+    if (updatePending) {
+        updatePending = 0;
+        performUpdate();
+    }
+    if (frame) frame->idle();
+}
+
+std::int32_t GuiEditor::onKeyDown(KeyCode& key) {
+    return frame ? frame->onKeyDown(key) : -1;
+}
+std::int32_t GuiEditor::onKeyUp(KeyCode& key) {
+    return frame ? frame->onKeyUp(key) : -1;
+}
+
+std::int32_t GuiEditor::setEditKnobMode(std::int32_t mode) {
+    editKnobMode = mode;
+    return 1;
+}
+
+bool GuiEditor::onWheel(float distance) {
+    return frame ? frame->onWheel(nullptr, Point{0, 0}, distance) : false;
+}
+
+void GuiEditor::setParameter(std::int32_t, float) {
+    requestUpdate();
+}
+
+void GuiEditor::redraw(void*) {
+    if (frame) frame->drawView(nullptr);
+}
+
+void GuiEditor::idlePump() {
+    // Tick arithmetic is unsigned and wraps, as the system's tick counter does.
+    std::uint32_t now = platform::getTickCount();
+    if (now < nextIdleTicks) {
+        sleepFor(4);
+        now += 4;
+        if (now < nextIdleTicks - 50) return;
+    }
+    idle();
+    platform::dispatchOnePendingPaint();
+    nextIdleTicks = now + 100;
+    insideHostIdle = true;
+    if (effect) effect->requestHostIdle();
+    insideHostIdle = false;
+}
+
+void GuiEditor::sleepFor(std::int32_t milliseconds) {
+    if (milliseconds > 0) platform::sleep(static_cast<std::uint32_t>(milliseconds));
+}

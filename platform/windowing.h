@@ -1,0 +1,145 @@
+#pragma once
+// The windowing half of the platform layer: window classes and child windows, the window
+// tree and geometry, paint requests, live input state, time, cursors, object linking and drop
+// registration. Each operation is one Windows USER/KERNEL/OLE call with its observable
+// result; `platform/headless` keeps everything in memory and scripted, `platform/x11` and
+// `platform/win32` use the real systems. Devices handed out for windows are devices of the
+// drawing half.
+#include "platform/handles.h"
+
+#include <cstdint>
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define TROB_WINAPI __stdcall
+#else
+#define TROB_WINAPI
+#endif
+
+namespace platform {
+
+// Messages a window procedure receives.
+inline constexpr uint32_t kWmDestroy = 0x0002;
+inline constexpr uint32_t kWmPaint = 0x000F;
+inline constexpr uint32_t kWmDrawItem = 0x002B;
+inline constexpr uint32_t kWmMeasureItem = 0x002C;
+inline constexpr uint32_t kWmCtlColorEdit = 0x0133;
+inline constexpr uint32_t kWmLButtonDown = 0x0201;
+inline constexpr uint32_t kWmRButtonDown = 0x0204;
+inline constexpr uint32_t kWmMButtonDown = 0x0207;
+
+// Window and class styles.
+inline constexpr uint32_t kWsChild = 0x40000000;
+inline constexpr uint32_t kWsVisible = 0x10000000;
+inline constexpr uint32_t kWsCaption = 0x00C00000;
+inline constexpr uint32_t kCsGlobalClass = 0x4000;
+
+// System metrics.
+inline constexpr int kSmCyDlgFrame = 8;
+inline constexpr int kSmSwapButton = 23;
+
+// Virtual keys whose live state can be read.
+inline constexpr int kVkLButton = 0x01;
+inline constexpr int kVkRButton = 0x02;
+inline constexpr int kVkMButton = 0x04;
+inline constexpr int kVkShift = 0x10;
+inline constexpr int kVkControl = 0x11;
+inline constexpr int kVkMenu = 0x12;
+
+// System cursors.
+inline constexpr int kCursorArrow = 32512;
+inline constexpr int kCursorWait = 32514;
+inline constexpr int kCursorSizeNwse = 32642;
+inline constexpr int kCursorSizeNesw = 32643;
+inline constexpr int kCursorSizeWe = 32644;
+inline constexpr int kCursorSizeNs = 32645;
+inline constexpr int kCursorSizeAll = 32646;
+
+struct CursorObject;
+using CursorHandle = CursorObject*;
+
+using WindowProc = intptr_t(TROB_WINAPI*)(WindowHandle window, uint32_t message, uintptr_t wParam,
+                                          intptr_t lParam);
+
+struct WindowClass {
+    const char* name = nullptr;
+    WindowProc procedure = nullptr;
+    ModuleHandle module = nullptr;
+    uint32_t style = 0;
+    CursorHandle cursor = nullptr;
+};
+
+// What a window that accepts dropped data receives from the platform's drag and drop.
+class DropReceiver {
+public:
+    virtual ~DropReceiver() = default;
+    // One text block of `size` bytes (not necessarily terminated).
+    virtual void dropText(const char* text, int size) = 0;
+    // A list of file names, shortcuts already resolved.
+    virtual void dropFiles(const char* const* names, int count) = 0;
+};
+
+// --- classes and windows
+bool registerClass(const WindowClass& windowClass);
+bool unregisterClass(const char* name, ModuleHandle module);
+// A window of a registered class; null when the class is unknown or the parent is gone.
+WindowHandle createWindow(const char* className, const char* title, uint32_t style, int x, int y,
+                          int width, int height, WindowHandle parent, ModuleHandle module);
+// Sends the destroy message to the window and its children, then removes them.
+bool destroyWindow(WindowHandle window);
+intptr_t defWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// The window's user-data slot; each answers the previous value.
+intptr_t setWindowUserData(WindowHandle window, intptr_t value);
+intptr_t getWindowUserData(WindowHandle window);
+
+// --- tree and geometry (screen coordinates)
+bool getWindowRect(WindowHandle window, Box* screenRect);
+WindowHandle getParent(WindowHandle window);
+// Copies the class name, terminated, into at most `capacity` bytes; answers its length.
+int getClassName(WindowHandle window, char* name, int capacity);
+uint32_t getWindowStyle(WindowHandle window);
+// Resizes the window, keeping its position.
+bool setWindowSize(WindowHandle window, int width, int height);
+// Converts a screen point into the client coordinates of the window.
+bool screenToClient(WindowHandle window, Position* point);
+bool bringWindowToTop(WindowHandle window);
+int getSystemMetrics(int index);
+
+// --- paint
+// The window's damaged rectangle, without erasing; false when nothing needs painting.
+bool getUpdateRect(WindowHandle window, Box* updateRect);
+// A device for painting the damaged area, which then counts as painted.
+DeviceHandle beginPaint(WindowHandle window, Box* paintRect);
+void endPaint(WindowHandle window, DeviceHandle device);
+DeviceHandle getWindowDevice(WindowHandle window);
+void releaseWindowDevice(WindowHandle window, DeviceHandle device);
+// Takes at most one pending paint request of the thread, for any window, and dispatches it.
+bool dispatchOnePendingPaint();
+// Removes a pending left-button press of the thread, for any window; true when there was one.
+bool removePendingLeftButtonDown();
+
+// --- input
+// True while the key or button is down at this moment.
+bool isKeyDown(int virtualKey);
+bool getCursorPos(Position* screenPoint);
+uint32_t getDoubleClickTime();
+// The time stamp of the last message read.
+uint32_t getMessageTime();
+
+// --- time
+uint32_t getTickCount();
+void sleep(uint32_t milliseconds);
+
+// --- cursors
+CursorHandle getCursor();
+CursorHandle setCursor(CursorHandle cursor);
+CursorHandle loadSystemCursor(int id);
+
+// --- object linking and drag and drop
+void oleInitialize();
+void oleUninitialize();
+// The platform owns the receiver from a successful registration until it is revoked or the
+// window is destroyed.
+bool registerDragDrop(WindowHandle window, DropReceiver* receiver);
+bool revokeDragDrop(WindowHandle window);
+
+} // namespace platform
