@@ -2,6 +2,8 @@
 
 #include "toolkit/frame.h"
 
+#include "platform/windowing.h"
+
 #include <cstring>
 #include <new>
 
@@ -49,8 +51,10 @@ DrawContext::DrawContext(Frame* f, platform::DeviceHandle d, platform::WindowHan
         priorFont = platform::getCurrentObject(device, platform::kObjFont);
         platform::setBkMode(device, platform::kBkTransparent);
     }
-    // The window's screen position (windowOrigin) comes from the windowing half, which
-    // creates window devices; a context on a memory device keeps (0, 0).
+    if (window) {
+        platform::Box screen{};
+        if (platform::getWindowRect(window, &screen)) windowOrigin = Point{screen.left, screen.top};
+    }
     if (device) {
         setFrameColor(frameColor);
         setLineStyle(lineStyle);
