@@ -236,7 +236,7 @@ int findIntersection(const std::vector<Position>& q, long long x, long long y) {
                 ++i;
             return i;
         }
-        while (i < count && !(q[i].x * y <= q[i].y * -x))
+        while (i < count && !(q[i].x * y < q[i].y * -x))
             ++i;
         return 2 * count - i;
     }
@@ -245,7 +245,7 @@ int findIntersection(const std::vector<Position>& q, long long x, long long y) {
             ++i;
         return 4 * count - i;
     }
-    while (i < count && !(q[i].x * -y <= q[i].y * -x))
+    while (i < count && !(q[i].x * -y < q[i].y * -x))
         ++i;
     return 2 * count + i;
 }
@@ -274,14 +274,17 @@ Position outlinePoint(const std::vector<Position>& q, const EllipseBox& box, int
 std::vector<Position> arcPoints(const EllipseBox& box, Position start, Position end) {
     const std::vector<Position> q = ellipseQuadrant(box.width(), box.height());
     const int count = int(q.size());
+    std::vector<Position> half(q.size());
+    for (size_t i = 0; i < q.size(); ++i)
+        half[i] = {q[i].x / 2, q[i].y / 2};
     auto relative = [&](Position p) {
-        return std::pair<long long, long long>{2LL * p.x - (box.left + box.right - 1),
-                                               (box.top + box.bottom - 1) - 2LL * p.y};
+        return std::pair<long long, long long>{(long long)p.x - (box.left + box.right) / 2,
+                                               (box.top + box.bottom) / 2 - (long long)p.y};
     };
     auto [sx, sy] = relative(start);
     auto [ex, ey] = relative(end);
-    const int startIndex = findIntersection(q, sx, sy);
-    int endIndex = findIntersection(q, ex, ey);
+    const int startIndex = findIntersection(half, sx, sy);
+    int endIndex = findIntersection(half, ex, ey);
     if (endIndex <= startIndex) endIndex += 4 * count;
     std::vector<Position> points;
     for (int i = startIndex; i < endIndex; ++i)
