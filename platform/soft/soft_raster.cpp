@@ -225,8 +225,10 @@ std::vector<Position> ellipseQuadrant(int width, int height) {
     return points;
 }
 
-// Index, in counter-clockwise order over the four quadrants, of the first outline point at or
-// past the radial through (x, y) (doubled coordinates from the centre, y upwards).
+// Index, in counter-clockwise order over the four quadrants, of the outline point where the
+// radial through (x, y) begins (whole pixels from the centre, y upwards; q in whole pixels
+// too). On or above the horizontal axis a radial exactly through a point begins at that point,
+// below it at the next one, as in GDI.
 int findIntersection(const std::vector<Position>& q, long long x, long long y) {
     const int count = int(q.size());
     int i = 0;
@@ -271,6 +273,16 @@ Position outlinePoint(const std::vector<Position>& q, const EllipseBox& box, int
     return {(box.left + box.right - 1 + p.x) / 2, (box.top + box.bottom - 1 - p.y) / 2};
 }
 
+// The outline points of an arc or pie, counter-clockwise from the radial through `start` to
+// the radial through `end`; the whole outline when both find the same point.
+//
+// GDI does not place the radials against the pixel centres of the outline. It measures them
+// in whole pixels from the box's middle, (left + right) / 2 and (top + bottom) / 2 rounded
+// down, against the quadrant halved and rounded down: for an even width (height) that is the
+// outline with its left (upper) half moved one pixel towards the middle, so that the four
+// quadrants mirror each other. Measured at pixel centres instead, a start or end one outline
+// step away from GDI's is common, and a narrow pie turns into a sliver where GDI draws nearly
+// a whole disc.
 std::vector<Position> arcPoints(const EllipseBox& box, Position start, Position end) {
     const std::vector<Position> q = ellipseQuadrant(box.width(), box.height());
     const int count = int(q.size());
@@ -278,8 +290,8 @@ std::vector<Position> arcPoints(const EllipseBox& box, Position start, Position 
     for (size_t i = 0; i < q.size(); ++i)
         half[i] = {q[i].x / 2, q[i].y / 2};
     auto relative = [&](Position p) {
-        return std::pair<long long, long long>{(long long)p.x - (box.left + box.right) / 2,
-                                               (box.top + box.bottom) / 2 - (long long)p.y};
+        return std::pair<long long, long long>{p.x - floorDiv(box.left + box.right, 2),
+                                               floorDiv(box.top + box.bottom, 2) - p.y};
     };
     auto [sx, sy] = relative(start);
     auto [ex, ey] = relative(end);

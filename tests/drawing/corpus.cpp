@@ -221,6 +221,90 @@ void addGeometryCases(std::vector<CorpusCase>& cases) {
                          c.setFillColor(kCyanColor);
                          c.fillArc(Rect(72, 34, 93, 55), Point{93, 34}, Point{72, 55});
                      }});
+    // The geometry that decides where a pie or arc starts and ends: radials exactly through an
+    // outline point in every quadrant, edges within one outline step (nearly full and
+    // sliver-thin), start equal to end, half discs across both axes, tiny and odd/even boxes.
+    cases.push_back(
+        {"pies_tricky", 128, 96, false, [](DrawContext& c, Notes&) {
+             const Color colors[] = {kBlueColor, kRedColor, kGreenColor, Color{90, 20, 160, 0}};
+             int x = 1, i = 0;
+             for (int size : {2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 15, 16}) {
+                 // fillArc's pie box is (left + 1, top + 1, right, bottom).
+                 const Rect upper(x, 1, x + size, 1 + size);
+                 const Rect lower(x, 20, x + size, 20 + size + size % 3);
+                 const int cx = (2 * x + 1 + size) / 2;
+                 c.setFillColor(colors[i % 4]);
+                 c.fillArc(upper, Point{x + size + 9, (3 + size) / 2},
+                           Point{x - 9, (3 + size) / 2});
+                 c.setFillColor(colors[(i + 1) % 4]);
+                 c.fillArc(lower, Point{cx, 20}, Point{cx, 20}); // start == end
+                 x += size + 2;
+                 ++i;
+             }
+             // Quarters and three-quarters whose edges pass exactly through outline points
+             // (diagonals and steeper lattice directions).
+             const Rect boxes[] = {Rect(1, 42, 30, 70), Rect(32, 42, 62, 71), Rect(64, 42, 89, 63),
+                                   Rect(92, 42, 126, 64)};
+             const int dirs[][2] = {{1, 1}, {-1, 2}, {-3, -2}, {2, -1}};
+             i = 0;
+             for (const Rect& b : boxes) {
+                 const int cx = (b.left + 1 + b.right) / 2;
+                 const int cy = (b.top + 1 + b.bottom) / 2;
+                 const int* d = dirs[i];
+                 const int* e = dirs[(i + 1) % 4];
+                 c.setFillColor(colors[i]);
+                 c.fillArc(b, Point{cx + 4 * d[0], cy - 4 * d[1]},
+                           Point{cx + 4 * e[0], cy - 4 * e[1]});
+                 c.setFillColor(colors[(i + 2) % 4]);
+                 c.fillArc(b, Point{cx + 4 * e[0], cy - 4 * e[1]},
+                           Point{cx + 4 * d[0], cy - 4 * d[1]});
+                 ++i;
+             }
+             // Edges one outline step apart, both ways round: a sliver and a nearly whole disc;
+             // then a vertical half and a start at the centre.
+             c.setFillColor(kBlackColor);
+             c.fillArc(Rect(2, 72, 24, 94), Point{2, 72}, Point{2, 74});
+             c.fillArc(Rect(26, 72, 48, 94), Point{26, 74}, Point{26, 72});
+             c.setFillColor(kCyanColor);
+             c.fillArc(Rect(50, 72, 73, 95), Point{62, 60}, Point{62, 110});
+             c.fillArc(Rect(76, 72, 100, 94), Point{88, 83}, Point{76, 94});
+             c.setFillColor(kMagentaColor);
+             c.fillArc(Rect(102, 72, 126, 95), Point{126, 72}, Point{126, 73});
+         }});
+    cases.push_back(
+        {"arcs_tricky", 128, 128, false, [](DrawContext& c, Notes&) {
+             // Starts and ends on exact lattice directions through outline points, for odd and
+             // even widths and heights.
+             const int dirs[][2] = {{1, 1},   {-1, 1}, {-1, -1}, {1, -1}, {2, 1},  {-1, 3},
+                                    {-2, -1}, {3, -2}, {1, 0},   {0, 1},  {-1, 0}, {0, -1}};
+             int i = 0;
+             for (int w : {9, 10, 21, 22})
+                 for (int h : {9, 12, 17, 20}) {
+                     const int left = 1 + (i % 4) * 32, top = 1 + (i / 4) * 24;
+                     const Rect b(left, top, left + w, top + h);
+                     const int cx = (2 * left + w + 1) / 2;
+                     const int cy = (2 * top + h + 1) / 2;
+                     const int* d = dirs[i % 12];
+                     const int* e = dirs[(i + 5) % 12];
+                     c.setFrameColor(Color{uint8_t(15 * i), uint8_t(240 - 15 * i), 60, 0});
+                     c.drawArc(b, Point{cx + 5 * d[0], cy - 5 * d[1]},
+                               Point{cx + 5 * e[0], cy - 5 * e[1]});
+                     ++i;
+                 }
+             // Tiny boxes, a start at the centre, start == end, and a box partly left of the
+             // surface whose centre lies at a negative half-pixel.
+             c.setFrameColor(kBlackColor);
+             int x = 40;
+             for (int size = 0; size < 6; ++size) {
+                 c.drawArc(Rect(x, 100, x + size, 100 + size), Point{x + 9, 100},
+                           Point{x - 9, 100 + size});
+                 x += size + 3;
+             }
+             c.drawArc(Rect(80, 98, 88, 105), Point{84, 102}, Point{80, 98});
+             c.drawArc(Rect(92, 98, 120, 124), Point{120, 98}, Point{120, 98});
+             c.offset = Point{-20, 0};
+             c.drawArc(Rect(2, 98, 34, 124), Point{30, 135}, Point{26, 85});
+         }});
     cases.push_back({"flood_fill", 48, 48, false, [](DrawContext& c, Notes&) {
                          c.setFrameColor(kBlackColor);
                          c.drawRect(Rect(5, 5, 40, 40));

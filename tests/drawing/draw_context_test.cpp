@@ -216,4 +216,35 @@ TEST(DrawContext, PointsReadBackWhatWasDrawn) {
     EXPECT_EQ(canvas.at(4, 5), 0x030201u);
 }
 
+// Where an arc starts when its radial passes exactly through an outline point, and a pie whose
+// two edges find the same outline point; the pixels are the ones GDI draws (seen under Wine).
+TEST(DrawContext, ArcsAndPiesStartWhereGdiPutsTheirRadials) {
+    Canvas canvas(40, 40);
+    DrawContext& c = canvas.context();
+    c.setFrameColor(kRedColor);
+    // Box (2, 2)-(33, 30), middle (17, 16). The diagonal up and left passes through (7, 5):
+    // above the horizontal axis the arc begins on that point.
+    c.drawArc(Rect(2, 2, 32, 29), Point{1, 0}, Point{38, 39});
+    EXPECT_EQ(canvas.at(7, 5), kRed);
+    EXPECT_EQ(canvas.at(8, 5), kWhite);
+    EXPECT_EQ(canvas.at(32, 16), kWhite);
+
+    Canvas lower(40, 40);
+    lower.context().setFrameColor(kRedColor);
+    // Down and left passes through (7, 26): below the axis the arc begins on the next point.
+    lower.context().drawArc(Rect(2, 2, 32, 29), Point{0, 33}, Point{39, 6});
+    EXPECT_EQ(lower.at(7, 26), kWhite);
+    EXPECT_EQ(lower.at(8, 26), kRed);
+
+    Canvas pie(40, 40);
+    pie.context().setFillColor(kBlueColor);
+    // Pie box (2, 2)-(33, 30): both edges, two pixels apart far out, meet the outline at the
+    // same point, so the pie is the whole disc less the pixels on its edge.
+    pie.context().fillArc(Rect(1, 1, 33, 30), Point{2, 2}, Point{2, 3});
+    EXPECT_EQ(pie.at(30, 16), kBlue);
+    EXPECT_EQ(pie.at(17, 27), kBlue);
+    EXPECT_EQ(pie.at(16, 15), kWhite);
+    EXPECT_EQ(pie.at(20, 16), kBlue);
+}
+
 } // namespace
