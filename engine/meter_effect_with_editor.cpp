@@ -23,4 +23,6 @@ bool MeterEffectWithEditor::getProductString(char* text) {
     return true;
 }
 
-std::int32_t MeterEffectWithEditor::getVendorVersion() { return 1000; }
+std::int32_t MeterEffectWithEditor::getVendorVersion() {
+    return 1000;
+}
