@@ -11,6 +11,7 @@ class MeterEffectProbe : public MeterEffect {
 public:
     MeterEffectProbe() : MeterEffect(nullptr) {}
 
+    using MeterEffect::BandHistory;
     using MeterEffect::kLeft;
     using MeterEffect::kRight;
 
