@@ -57,7 +57,9 @@ void closeLibrary(void* library) {
 
 } // namespace
 
-PluginHost::~PluginHost() { unload(); }
+PluginHost::~PluginHost() {
+    unload();
+}
 
 bool PluginHost::load(const std::string& path) {
     unload();
@@ -129,8 +131,8 @@ IntPtr PluginHost::close() {
     return result;
 }
 
-IntPtr TROB_CALL PluginHost::callback(EffectRecord* effect, std::int32_t opcode,
-                                      std::int32_t index, IntPtr value, void* ptr, float opt) {
+IntPtr TROB_CALL PluginHost::callback(EffectRecord* effect, std::int32_t opcode, std::int32_t index,
+                                      IntPtr value, void* ptr, float opt) {
     PluginHost* host = nullptr;
     if (effect) {
         std::lock_guard lock(registryMutex);

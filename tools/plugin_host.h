@@ -51,8 +51,8 @@ public:
     void clearCalls() { received.clear(); }
 
 private:
-    static IntPtr TROB_CALL callback(EffectRecord* effect, std::int32_t opcode,
-                                     std::int32_t index, IntPtr value, void* ptr, float opt);
+    static IntPtr TROB_CALL callback(EffectRecord* effect, std::int32_t opcode, std::int32_t index,
+                                     IntPtr value, void* ptr, float opt);
     IntPtr answer(EffectRecord* effect, std::int32_t opcode, std::int32_t index, IntPtr value,
                   void* ptr, float opt);
 
