@@ -21,7 +21,7 @@ TEST(Concurrency, ProcessingPollingParametersAndRateChangesRunTogether) {
     EffectRecord* record = effect->getRecord();
     const auto left = test_signals::noise(0.7, 256, 1);
     const auto right = test_signals::sine(1000, 0.5, 48000, 256);
-    constexpr int kBlocks = 3000;
+    constexpr int kBlocks = 300;
 
     std::atomic<bool> audioDone{false};
     std::atomic<int> outOfRange{0};
