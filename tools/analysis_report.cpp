@@ -60,7 +60,8 @@ double bandCentre(int band) {
 double balanceDecibels(float position) {
     const double distance = std::fabs(static_cast<double>(position) - 0.5) / 0.005;
     double low = 0.0, high = kEdgeDecibels;
-    if (distance >= curve(high)) {
+    // The ends of the axis are where the curve reaches 18 dB (100 % of the way out).
+    if (position <= 0.0f || position >= 1.0f || distance >= curve(high)) {
         low = high;
     } else {
         for (int i = 0; i < 60; ++i) {
