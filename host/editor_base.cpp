@@ -31,8 +31,18 @@ void EditorBase::idle() {
 }
 
 void EditorBase::performUpdate() {}
-void EditorBase::requestUpdate() { updatePending = 1; }
-std::int32_t EditorBase::onKeyDown(KeyCode&) { return -1; }
-std::int32_t EditorBase::onKeyUp(KeyCode&) { return -1; }
-std::int32_t EditorBase::setEditKnobMode(std::int32_t) { return 0; }
-bool EditorBase::onWheel(float) { return false; }
+void EditorBase::requestUpdate() {
+    updatePending = 1;
+}
+std::int32_t EditorBase::onKeyDown(KeyCode&) {
+    return -1;
+}
+std::int32_t EditorBase::onKeyUp(KeyCode&) {
+    return -1;
+}
+std::int32_t EditorBase::setEditKnobMode(std::int32_t) {
+    return 0;
+}
+bool EditorBase::onWheel(float) {
+    return false;
+}

@@ -115,7 +115,9 @@ void EffectBase::setFlag(std::int32_t bit, bool on) {
 }
 
 void EffectBase::setParameter(std::int32_t, float) {}
-float EffectBase::getParameter(std::int32_t) { return 0.0f; }
+float EffectBase::getParameter(std::int32_t) {
+    return 0.0f;
+}
 
 void EffectBase::setParameterAndNotify(std::int32_t index, float value) {
     setParameter(index, value);
@@ -192,8 +194,12 @@ IntPtr EffectBase::dispatcher(std::int32_t opcode, std::int32_t index, IntPtr va
 
 void EffectBase::open() {}
 void EffectBase::close() {}
-std::int32_t EffectBase::getProgram() { return currentProgram; }
-void EffectBase::setProgram(std::int32_t program) { currentProgram = program; }
+std::int32_t EffectBase::getProgram() {
+    return currentProgram;
+}
+void EffectBase::setProgram(std::int32_t program) {
+    currentProgram = program;
+}
 void EffectBase::setProgramName(char* text) {
     if (text) text[0] = 0;
 }
@@ -209,30 +215,66 @@ void EffectBase::getParamDisplay(std::int32_t, char* text) {
 void EffectBase::getParamName(std::int32_t, char* text) {
     if (text) text[0] = 0;
 }
-float EffectBase::getVu() { return 0.0f; }
-float EffectBase::getMeterValue(std::int32_t) { return 0.0f; }
+float EffectBase::getVu() {
+    return 0.0f;
+}
+float EffectBase::getMeterValue(std::int32_t) {
+    return 0.0f;
+}
 void EffectBase::meterHook() {}
-std::int32_t EffectBase::getChunk(void**, bool) { return 0; }
-std::int32_t EffectBase::setChunk(void*, std::int32_t, bool) { return 0; }
-void EffectBase::setSampleRate(float rate) { sampleRate.store(rate, std::memory_order_relaxed); }
+std::int32_t EffectBase::getChunk(void**, bool) {
+    return 0;
+}
+std::int32_t EffectBase::setChunk(void*, std::int32_t, bool) {
+    return 0;
+}
+void EffectBase::setSampleRate(float rate) {
+    sampleRate.store(rate, std::memory_order_relaxed);
+}
 void EffectBase::setBlockSize(std::int32_t size) {
     blockSize.store(size, std::memory_order_relaxed);
 }
 void EffectBase::suspendProcessing() {}
 void EffectBase::resumeProcessing() {}
-void EffectBase::setRecordUniqueId(std::int32_t id) { record.uniqueID = id; }
-void EffectBase::setRecordInputCount(std::int32_t count) { record.numInputs = count; }
-void EffectBase::setRecordOutputCount(std::int32_t count) { record.numOutputs = count; }
-void EffectBase::setFlagHasVu(bool on) { setFlag(effFlagsHasVu, on); }
-void EffectBase::setFlagHasClip(bool on) { setFlag(effFlagsHasClip, on); }
-void EffectBase::setFlagCanMono(bool on) { setFlag(effFlagsCanMono, on); }
-void EffectBase::setFlagCanReplacing(bool on) { setFlag(effFlagsCanReplacing, on); }
-void EffectBase::setFlagProgramChunks(bool on) { setFlag(effFlagsProgramChunks, on); }
-void EffectBase::setRecordRealtimeQualities(std::int32_t value) { record.realQualities = value; }
-void EffectBase::setRecordOfflineQualities(std::int32_t value) { record.offQualities = value; }
-void EffectBase::setRecordInitialDelay(std::int32_t samples) { record.initialDelay = samples; }
-float EffectBase::currentSampleRate() { return sampleRate.load(std::memory_order_relaxed); }
-std::int32_t EffectBase::currentBlockSize() { return blockSize.load(std::memory_order_relaxed); }
+void EffectBase::setRecordUniqueId(std::int32_t id) {
+    record.uniqueID = id;
+}
+void EffectBase::setRecordInputCount(std::int32_t count) {
+    record.numInputs = count;
+}
+void EffectBase::setRecordOutputCount(std::int32_t count) {
+    record.numOutputs = count;
+}
+void EffectBase::setFlagHasVu(bool on) {
+    setFlag(effFlagsHasVu, on);
+}
+void EffectBase::setFlagHasClip(bool on) {
+    setFlag(effFlagsHasClip, on);
+}
+void EffectBase::setFlagCanMono(bool on) {
+    setFlag(effFlagsCanMono, on);
+}
+void EffectBase::setFlagCanReplacing(bool on) {
+    setFlag(effFlagsCanReplacing, on);
+}
+void EffectBase::setFlagProgramChunks(bool on) {
+    setFlag(effFlagsProgramChunks, on);
+}
+void EffectBase::setRecordRealtimeQualities(std::int32_t value) {
+    record.realQualities = value;
+}
+void EffectBase::setRecordOfflineQualities(std::int32_t value) {
+    record.offQualities = value;
+}
+void EffectBase::setRecordInitialDelay(std::int32_t samples) {
+    record.initialDelay = samples;
+}
+float EffectBase::currentSampleRate() {
+    return sampleRate.load(std::memory_order_relaxed);
+}
+std::int32_t EffectBase::currentBlockSize() {
+    return blockSize.load(std::memory_order_relaxed);
+}
 
 std::int32_t EffectBase::queryHostVersion() {
     IntPtr answer = callHost(audioMasterVersion);
@@ -243,7 +285,9 @@ std::int32_t EffectBase::queryHostCurrentId() {
     return static_cast<std::int32_t>(callHost(audioMasterCurrentId));
 }
 
-void EffectBase::requestHostIdle() { callHost(audioMasterIdle); }
+void EffectBase::requestHostIdle() {
+    callHost(audioMasterIdle);
+}
 
 bool EffectBase::isInputPinConnected(std::int32_t index) {
     return !hostCallback || callHost(audioMasterPinConnected, index, 0) == 0;
@@ -299,8 +343,7 @@ void EffectBase::formatFloat(float value, char* text) {
     count += 2;
     n *= 0.1;
     while (n >= 1.0 && count < 8) {
-        scratch[--pos] =
-            static_cast<char>('0' + static_cast<int>(std::trunc(std::fmod(n, 10.0))));
+        scratch[--pos] = static_cast<char>('0' + static_cast<int>(std::trunc(std::fmod(n, 10.0))));
         ++count;
         n *= 0.1;
     }

@@ -178,7 +178,9 @@ IntPtr EffectBaseX::dispatcher(std::int32_t opcode, std::int32_t index, IntPtr v
     }
 }
 
-EditorBase* EffectBaseX::currentEditor() { return editor; }
+EditorBase* EffectBaseX::currentEditor() {
+    return editor;
+}
 
 std::int32_t EffectBaseX::requestEvents(std::int32_t filter) {
     return static_cast<std::int32_t>(callHost(audioMasterWantMidi, 0, filter));
@@ -189,21 +191,39 @@ void* EffectBaseX::queryHostTime(std::int32_t filter) {
 std::int32_t EffectBaseX::queryHostTempoAt(std::int32_t position) {
     return static_cast<std::int32_t>(callHost(audioMasterTempoAt, 0, position));
 }
-std::int32_t EffectBaseX::processEvents(void*) { return 0; }
+std::int32_t EffectBaseX::processEvents(void*) {
+    return 0;
+}
 std::int32_t EffectBaseX::queryHostAutomatableCount() {
     return static_cast<std::int32_t>(callHost(audioMasterGetNumAutomatableParameters));
 }
 std::int32_t EffectBaseX::queryHostParameterQuantization() {
     return static_cast<std::int32_t>(callHost(audioMasterGetParameterQuantization));
 }
-bool EffectBaseX::canBeAutomated(std::int32_t) { return true; }
-bool EffectBaseX::stringToParameter(std::int32_t, char*) { return false; }
-float EffectBaseX::channelParameterValue(std::int32_t, std::int32_t) { return 0.0f; }
-std::int32_t EffectBaseX::getNumProgramCategories() { return 1; }
-bool EffectBaseX::getProgramNameIndexed(std::int32_t, std::int32_t, char*) { return false; }
-bool EffectBaseX::copyProgram(std::int32_t) { return false; }
-bool EffectBaseX::notifyHostIoChanged() { return callHost(audioMasterIOChanged) != 0; }
-bool EffectBaseX::requestHostNeedIdle() { return callHost(audioMasterNeedIdle) != 0; }
+bool EffectBaseX::canBeAutomated(std::int32_t) {
+    return true;
+}
+bool EffectBaseX::stringToParameter(std::int32_t, char*) {
+    return false;
+}
+float EffectBaseX::channelParameterValue(std::int32_t, std::int32_t) {
+    return 0.0f;
+}
+std::int32_t EffectBaseX::getNumProgramCategories() {
+    return 1;
+}
+bool EffectBaseX::getProgramNameIndexed(std::int32_t, std::int32_t, char*) {
+    return false;
+}
+bool EffectBaseX::copyProgram(std::int32_t) {
+    return false;
+}
+bool EffectBaseX::notifyHostIoChanged() {
+    return callHost(audioMasterIOChanged) != 0;
+}
+bool EffectBaseX::requestHostNeedIdle() {
+    return callHost(audioMasterNeedIdle) != 0;
+}
 bool EffectBaseX::requestHostSizeWindow(std::int32_t width, std::int32_t height) {
     return callHost(audioMasterSizeWindow, width, height) != 0;
 }
@@ -234,8 +254,12 @@ EffectRecord* EffectBaseX::queryNextPlug(std::int32_t) {
 }
 void EffectBaseX::connectInput(std::int32_t, bool) {}
 void EffectBaseX::connectOutput(std::int32_t, bool) {}
-bool EffectBaseX::getInputProperties(std::int32_t, void*) { return false; }
-bool EffectBaseX::getOutputProperties(std::int32_t, void*) { return false; }
+bool EffectBaseX::getInputProperties(std::int32_t, void*) {
+    return false;
+}
+bool EffectBaseX::getOutputProperties(std::int32_t, void*) {
+    return false;
+}
 std::int32_t EffectBaseX::getPlugCategory() {
     return (record.flags & effFlagsIsSynth) ? kPlugCategSynth : 0;
 }
@@ -248,18 +272,25 @@ std::int32_t EffectBaseX::queryHostProcessLevel() {
 std::int32_t EffectBaseX::queryHostAutomationState() {
     return static_cast<std::int32_t>(callHost(audioMasterGetAutomationState));
 }
-void EffectBaseX::setFlagExtIsAsync(bool on) { setFlag(effFlagsExtIsAsync, on); }
-void EffectBaseX::setFlagExtHasBuffer(bool on) { setFlag(effFlagsExtHasBuffer, on); }
-std::int32_t EffectBaseX::getCurrentPosition() { return 0; }
-float* EffectBaseX::getDestinationBuffer() { return nullptr; }
+void EffectBaseX::setFlagExtIsAsync(bool on) {
+    setFlag(effFlagsExtIsAsync, on);
+}
+void EffectBaseX::setFlagExtHasBuffer(bool on) {
+    setFlag(effFlagsExtHasBuffer, on);
+}
+std::int32_t EffectBaseX::getCurrentPosition() {
+    return 0;
+}
+float* EffectBaseX::getDestinationBuffer() {
+    return nullptr;
+}
 bool EffectBaseX::hostOfflineRead(void* offline, std::int32_t option, bool readSource) {
     return callHost(audioMasterOfflineRead, readSource ? 1 : 0, option, offline) != 0;
 }
 bool EffectBaseX::hostOfflineWrite(void* offline, std::int32_t option) {
     return callHost(audioMasterOfflineWrite, 0, option, offline) != 0;
 }
-bool EffectBaseX::hostOfflineStart(void* files, std::int32_t fileCount,
-                                   std::int32_t newFileCount) {
+bool EffectBaseX::hostOfflineStart(void* files, std::int32_t fileCount, std::int32_t newFileCount) {
     return callHost(audioMasterOfflineStart, newFileCount, fileCount, files) != 0;
 }
 bool EffectBaseX::hostOfflineCurrentPass() {
@@ -268,11 +299,21 @@ bool EffectBaseX::hostOfflineCurrentPass() {
 bool EffectBaseX::hostOfflineCurrentMetaPass() {
     return callHost(audioMasterOfflineGetCurrentMetaPass) != 0;
 }
-bool EffectBaseX::offlineNotify(void*, std::int32_t, bool) { return false; }
-bool EffectBaseX::offlinePrepare(void*, std::int32_t) { return false; }
-bool EffectBaseX::offlineRun(void*, std::int32_t) { return false; }
-std::int32_t EffectBaseX::extensionQuery1() { return 0; }
-std::int32_t EffectBaseX::extensionQuery2() { return 0; }
+bool EffectBaseX::offlineNotify(void*, std::int32_t, bool) {
+    return false;
+}
+bool EffectBaseX::offlinePrepare(void*, std::int32_t) {
+    return false;
+}
+bool EffectBaseX::offlineRun(void*, std::int32_t) {
+    return false;
+}
+std::int32_t EffectBaseX::extensionQuery1() {
+    return 0;
+}
+std::int32_t EffectBaseX::extensionQuery2() {
+    return 0;
+}
 void EffectBaseX::setHostOutputSampleRate(float rate) {
     callHost(audioMasterSetOutputSampleRate, 0, 0, nullptr, rate);
 }
@@ -280,8 +321,7 @@ SpeakerArrangement* EffectBaseX::queryHostInputArrangement() {
     return reinterpret_cast<SpeakerArrangement*>(callHost(audioMasterGetInputSpeakerArrangement));
 }
 SpeakerArrangement* EffectBaseX::queryHostOutputArrangement() {
-    return reinterpret_cast<SpeakerArrangement*>(
-        callHost(audioMasterGetOutputSpeakerArrangement));
+    return reinterpret_cast<SpeakerArrangement*>(callHost(audioMasterGetOutputSpeakerArrangement));
 }
 bool EffectBaseX::queryHostVendorString(char* text) {
     return callHost(audioMasterGetVendorString, 0, 0, text) != 0;
@@ -292,15 +332,19 @@ bool EffectBaseX::queryHostProductString(char* text) {
 std::int32_t EffectBaseX::queryHostVendorVersion() {
     return static_cast<std::int32_t>(callHost(audioMasterGetVendorVersion));
 }
-std::int32_t EffectBaseX::sendHostVendorSpecific(std::int32_t index, std::int32_t value,
-                                                 void* ptr, float opt) {
+std::int32_t EffectBaseX::sendHostVendorSpecific(std::int32_t index, std::int32_t value, void* ptr,
+                                                 float opt) {
     return static_cast<std::int32_t>(callHost(audioMasterVendorSpecific, index, value, ptr, opt));
 }
 std::int32_t EffectBaseX::askHostCanDo(char* text) {
     return callHost(audioMasterCanDo, 0, 0, text) != 0 ? 1 : 0;
 }
-void EffectBaseX::setFlagIsSynth(bool on) { setFlag(effFlagsIsSynth, on); }
-void EffectBaseX::setFlagNoSoundInStop(bool on) { setFlag(effFlagsNoSoundInStop, on); }
+void EffectBaseX::setFlagIsSynth(bool on) {
+    setFlag(effFlagsIsSynth, on);
+}
+void EffectBaseX::setFlagNoSoundInStop(bool on) {
+    setFlag(effFlagsNoSoundInStop, on);
+}
 std::int32_t EffectBaseX::queryHostLanguage() {
     return static_cast<std::int32_t>(callHost(audioMasterGetLanguage));
 }
@@ -313,13 +357,16 @@ bool EffectBaseX::requestHostCloseWindow(void* window) {
 void* EffectBaseX::queryHostDirectory() {
     return reinterpret_cast<void*>(callHost(audioMasterGetDirectory));
 }
-bool EffectBaseX::requestHostUpdateDisplay() { return callHost(audioMasterUpdateDisplay) != 0; }
-bool EffectBaseX::processVarIo(void*) { return false; }
+bool EffectBaseX::requestHostUpdateDisplay() {
+    return callHost(audioMasterUpdateDisplay) != 0;
+}
+bool EffectBaseX::processVarIo(void*) {
+    return false;
+}
 bool EffectBaseX::setSpeakerArrangement(SpeakerArrangement*, SpeakerArrangement*) {
     return false;
 }
-bool EffectBaseX::getSpeakerArrangement(SpeakerArrangement** input,
-                                        SpeakerArrangement** output) {
+bool EffectBaseX::getSpeakerArrangement(SpeakerArrangement** input, SpeakerArrangement** output) {
     if (input) *input = nullptr;
     if (output) *output = nullptr;
     return false;
@@ -328,43 +375,103 @@ void EffectBaseX::setBlockSizeAndSampleRate(std::int32_t size, float rate) {
     blockSize.store(size, std::memory_order_relaxed);
     sampleRate.store(rate, std::memory_order_relaxed);
 }
-bool EffectBaseX::setBypass(bool) { return false; }
-bool EffectBaseX::getEffectName(char*) { return false; }
-bool EffectBaseX::getErrorText(char*) { return false; }
-bool EffectBaseX::getVendorString(char*) { return false; }
-bool EffectBaseX::getProductString(char*) { return false; }
-std::int32_t EffectBaseX::getVendorVersion() { return 0; }
-std::int32_t EffectBaseX::vendorSpecific(std::int32_t, std::int32_t, void*, float) { return 0; }
-std::int32_t EffectBaseX::canDo(char*) { return 0; }
-void* EffectBaseX::getIcon() { return nullptr; }
-bool EffectBaseX::setViewPosition(std::int32_t, std::int32_t) { return false; }
-std::int32_t EffectBaseX::getTailSize() { return 0; }
-std::int32_t EffectBaseX::idle() { return 0; }
-bool EffectBaseX::getParameterProperties(std::int32_t, void*) { return false; }
-bool EffectBaseX::keysRequired() { return false; }
-std::int32_t EffectBaseX::getVstVersion() { return 2300; }
-std::int32_t EffectBaseX::getMidiProgramName(std::int32_t, void*) { return 0; }
-std::int32_t EffectBaseX::getCurrentMidiProgram(std::int32_t, void*) { return -1; }
-std::int32_t EffectBaseX::getMidiProgramCategory(std::int32_t, void*) { return 0; }
-bool EffectBaseX::hasMidiProgramsChanged(std::int32_t) { return false; }
-bool EffectBaseX::getMidiKeyName(std::int32_t, void*) { return false; }
-bool EffectBaseX::beginSetProgram() { return false; }
-bool EffectBaseX::endSetProgram() { return false; }
+bool EffectBaseX::setBypass(bool) {
+    return false;
+}
+bool EffectBaseX::getEffectName(char*) {
+    return false;
+}
+bool EffectBaseX::getErrorText(char*) {
+    return false;
+}
+bool EffectBaseX::getVendorString(char*) {
+    return false;
+}
+bool EffectBaseX::getProductString(char*) {
+    return false;
+}
+std::int32_t EffectBaseX::getVendorVersion() {
+    return 0;
+}
+std::int32_t EffectBaseX::vendorSpecific(std::int32_t, std::int32_t, void*, float) {
+    return 0;
+}
+std::int32_t EffectBaseX::canDo(char*) {
+    return 0;
+}
+void* EffectBaseX::getIcon() {
+    return nullptr;
+}
+bool EffectBaseX::setViewPosition(std::int32_t, std::int32_t) {
+    return false;
+}
+std::int32_t EffectBaseX::getTailSize() {
+    return 0;
+}
+std::int32_t EffectBaseX::idle() {
+    return 0;
+}
+bool EffectBaseX::getParameterProperties(std::int32_t, void*) {
+    return false;
+}
+bool EffectBaseX::keysRequired() {
+    return false;
+}
+std::int32_t EffectBaseX::getVstVersion() {
+    return 2300;
+}
+std::int32_t EffectBaseX::getMidiProgramName(std::int32_t, void*) {
+    return 0;
+}
+std::int32_t EffectBaseX::getCurrentMidiProgram(std::int32_t, void*) {
+    return -1;
+}
+std::int32_t EffectBaseX::getMidiProgramCategory(std::int32_t, void*) {
+    return 0;
+}
+bool EffectBaseX::hasMidiProgramsChanged(std::int32_t) {
+    return false;
+}
+bool EffectBaseX::getMidiKeyName(std::int32_t, void*) {
+    return false;
+}
+bool EffectBaseX::beginSetProgram() {
+    return false;
+}
+bool EffectBaseX::endSetProgram() {
+    return false;
+}
 bool EffectBaseX::beginEdit(std::int32_t index) {
     return callHost(audioMasterBeginEdit, index) != 0;
 }
-bool EffectBaseX::endEdit(std::int32_t index) { return callHost(audioMasterEndEdit, index) != 0; }
+bool EffectBaseX::endEdit(std::int32_t index) {
+    return callHost(audioMasterEndEdit, index) != 0;
+}
 bool EffectBaseX::requestHostOpenFileSelector(void* selector) {
     if (!selector || !hostCallback) return false;
     return callHost(audioMasterOpenFileSelector, 0, 0, selector) != 0;
 }
-std::int32_t EffectBaseX::setTotalSampleToProcess(std::int32_t value) { return value; }
-std::int32_t EffectBaseX::shellGetNextPlugin(char*) { return 0; }
-std::int32_t EffectBaseX::startProcess() { return 0; }
-std::int32_t EffectBaseX::stopProcess() { return 0; }
-bool EffectBaseX::setPanLaw(std::int32_t, float) { return false; }
-std::int32_t EffectBaseX::beginLoadBank(void*) { return 0; }
-std::int32_t EffectBaseX::beginLoadProgram(void*) { return 0; }
+std::int32_t EffectBaseX::setTotalSampleToProcess(std::int32_t value) {
+    return value;
+}
+std::int32_t EffectBaseX::shellGetNextPlugin(char*) {
+    return 0;
+}
+std::int32_t EffectBaseX::startProcess() {
+    return 0;
+}
+std::int32_t EffectBaseX::stopProcess() {
+    return 0;
+}
+bool EffectBaseX::setPanLaw(std::int32_t, float) {
+    return false;
+}
+std::int32_t EffectBaseX::beginLoadBank(void*) {
+    return 0;
+}
+std::int32_t EffectBaseX::beginLoadProgram(void*) {
+    return 0;
+}
 
 bool EffectBaseX::newArrangement(SpeakerArrangement** arrangement, std::int32_t channels) {
     if (!arrangement) return false;
@@ -373,8 +480,8 @@ bool EffectBaseX::newArrangement(SpeakerArrangement** arrangement, std::int32_t 
         *arrangement = nullptr;
     }
     if (channels < 0) return false;
-    const std::size_t bytes = sizeof(SpeakerArrangement) +
-                              sizeof(SpeakerRecord) * static_cast<std::size_t>(channels);
+    const std::size_t bytes =
+        sizeof(SpeakerArrangement) + sizeof(SpeakerRecord) * static_cast<std::size_t>(channels);
     auto* fresh = static_cast<SpeakerArrangement*>(std::calloc(1, bytes));
     if (!fresh) return false;
     fresh->numChannels = channels;

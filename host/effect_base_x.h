@@ -40,8 +40,7 @@ static_assert(sizeof(SpeakerArrangement) == 8);
 
 class EffectBaseX : public EffectBase {
 public:
-    EffectBaseX(HostCallback hostCallback, std::int32_t programCount,
-                std::int32_t parameterCount);
+    EffectBaseX(HostCallback hostCallback, std::int32_t programCount, std::int32_t parameterCount);
 
     IntPtr dispatcher(std::int32_t opcode, std::int32_t index, IntPtr value, void* ptr,
                       float opt) override;
@@ -82,8 +81,7 @@ public:
     virtual float* getDestinationBuffer();
     virtual bool hostOfflineRead(void* offline, std::int32_t option, bool readSource);
     virtual bool hostOfflineWrite(void* offline, std::int32_t option);
-    virtual bool hostOfflineStart(void* files, std::int32_t fileCount,
-                                  std::int32_t newFileCount);
+    virtual bool hostOfflineStart(void* files, std::int32_t fileCount, std::int32_t newFileCount);
     virtual bool hostOfflineCurrentPass();
     virtual bool hostOfflineCurrentMetaPass();
     virtual bool offlineNotify(void* files, std::int32_t count, bool start);

@@ -16,8 +16,8 @@ struct EffectRecord;
 // Integers that carry pointers for some opcodes: int32 in a 32-bit build, pointer-sized otherwise.
 using IntPtr = std::intptr_t;
 
-using HostCallback = IntPtr(TROB_CALL*)(EffectRecord* effect, std::int32_t opcode, std::int32_t index,
-                                        IntPtr value, void* ptr, float opt);
+using HostCallback = IntPtr(TROB_CALL*)(EffectRecord* effect, std::int32_t opcode,
+                                        std::int32_t index, IntPtr value, void* ptr, float opt);
 using DispatcherProc = IntPtr(TROB_CALL*)(EffectRecord* effect, std::int32_t opcode,
                                           std::int32_t index, IntPtr value, void* ptr, float opt);
 using ProcessProc = void(TROB_CALL*)(EffectRecord* effect, float** inputs, float** outputs,
@@ -50,8 +50,8 @@ struct EffectRecord {
     char future[60];
 };
 
-constexpr std::int32_t kEffectMagic = 0x56737450; // 'VstP'
-constexpr std::int32_t kEffectIdentify = 0x4E764566; // 'NvEf'
+constexpr std::int32_t kEffectMagic = 0x56737450;     // 'VstP'
+constexpr std::int32_t kEffectIdentify = 0x4E764566;  // 'NvEf'
 constexpr std::int32_t kDefaultUniqueId = 0x4E6F4566; // 'NoEf'
 
 enum EffectFlags : std::int32_t {
@@ -68,7 +68,7 @@ enum EffectFlags : std::int32_t {
 };
 
 #define TROB_CHECK_OFFSET(field, p32, p64)                                                         \
-    static_assert(offsetof(EffectRecord, field) == (sizeof(void*) == 4 ? (p32) : (p64)),            \
+    static_assert(offsetof(EffectRecord, field) == (sizeof(void*) == 4 ? (p32) : (p64)),           \
                   "EffectRecord." #field " is not where hosts read it")
 TROB_CHECK_OFFSET(magic, 0, 0);
 TROB_CHECK_OFFSET(dispatcher, 4, 8);
