@@ -8,6 +8,8 @@ namespace {
 constexpr float kSectionAngleFactor[kSectionCount] = {2.0f, 1.782f, 2.244f};
 // 1 / (2 Q) with Q = 4.33.
 constexpr float kHalfInverseQ = 0.11547344f;
+constexpr double kSectionOffset = 1e-9;
+constexpr double kOffsetRate = 44100.0;
 
 // A second-order section v = 2 (a u - a u2 + g v1 - b v2) has its poles inside the unit
 // circle exactly when |2b| < 1 and |2g| < 1 + 2b; checked on the floats the loop will use.
@@ -24,6 +26,8 @@ void FilterBankCoefficients::design(const float (&bandCentre)[kBandCount], float
     rate = newRate;
     mutedSections = 0;
     const double fs = newRate;
+    const double rateRatio = kOffsetRate / fs;
+    sectionOffset = kSectionOffset * (rateRatio * rateRatio);
     for (int k = 0; k < kBandCount; ++k) {
         const double f = bandCentre[k];
         for (int s = 0; s < kSectionCount; ++s) {

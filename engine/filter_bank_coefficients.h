@@ -32,6 +32,12 @@ struct FilterBankCoefficients {
     float runGamma[kSectionCount][kBandCount] = {};
     float runNegBeta[kSectionCount][kBandCount] = {};
 
+    // What every section adds to its output each sample: 1e-9 at 44100 Hz. It keeps silent
+    // band outputs positive; its steady response grows with the square of the rate, so other
+    // rates scale it by (44100 / rate)^2 and digital silence reads the same low level at
+    // every rate instead of lighting the lowest bands at 88.2 kHz and above.
+    double sectionOffset = 0.0;
+
     // Sections whose float coefficients would not be stable at this rate (a band far above
     // Nyquist at a low rate); their run-time coefficients are zero, so the band carries only
     // its constant offset and reads as silence. Never set at the usual audio rates.

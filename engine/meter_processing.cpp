@@ -12,9 +12,6 @@ constexpr float kLargestMeasurable = 1e20f;
 constexpr double kLevelScale = 1.85;
 constexpr float kLevelTime = 0.2f;
 constexpr float kAntiPhaseTime = 0.3f;
-// Every section adds this each sample; it keeps silent band outputs positive and off the
-// denormal range.
-constexpr double kSectionOffset = 1e-9;
 
 bool channelsPresent(float** buffers) {
     return buffers && buffers[0] && buffers[1];
@@ -47,7 +44,7 @@ float MeterEffect::filterBand(const FilterBankCoefficients& c, int k, BandHistor
                            static_cast<double>(c.runNegAlpha[s][k]) * inputTwoBack +
                            static_cast<double>(c.runGamma[s][k]) * h.y1[s] +
                            static_cast<double>(c.runNegBeta[s][k]) * h.y2[s];
-        const float output = static_cast<float>(2.0 * sum + kSectionOffset);
+        const float output = static_cast<float>(2.0 * sum + c.sectionOffset);
         // This section's output two samples back is the next section's input two samples back.
         inputTwoBack = h.y2[s];
         h.y2[s] = h.y1[s];

@@ -91,6 +91,23 @@ TEST(FilterBankResponse, SilenceSettlesAtThePositiveOffsetInBothChannels) {
     EXPECT_NEAR(e->output(0, 0), 6e-5, 1e-5);
 }
 
+TEST(FilterBankResponse, SilenceReadsAsSilenceAtEveryRate) {
+    EXPECT_EQ(makeProbe()->coefficientsInUse().sectionOffset, 1e-9);
+    for (float rate : {44100.0f, 96000.0f, 192000.0f}) {
+        auto e = makeProbe();
+        e->setSampleRate(rate);
+        const auto n = static_cast<std::size_t>(rate * 6);
+        e->feed(test_signals::silence(n), test_signals::silence(n), 4096);
+        for (int k = 0; k < 30; ++k) {
+            EXPECT_EQ(e->getMeterValue(MeterEffect::kLevelMeter + k), 0.0f) << rate << " " << k;
+            EXPECT_EQ(e->getMeterValue(MeterEffect::kBalanceMeter + k), 0.5f) << rate << " " << k;
+            EXPECT_GT(e->output(0, k), 0.0f) << "the offset keeps silent bands positive";
+        }
+        // The lowest band's offset stays where it is at 44.1 kHz.
+        EXPECT_NEAR(e->output(0, 0), 6.2e-5, 1.5e-5) << rate;
+    }
+}
+
 int loudestBand(const MeterEffectProbe& e) {
     int best = 0;
     for (int k = 1; k < 30; ++k)

@@ -32,6 +32,7 @@ int compareState(const MeterEffectProbe& e, const ReferenceMeter& r) {
     const FilterBankCoefficients& c = e.coefficientsInUse();
     EXPECT_EQ(c.mutedSections, 0);
     EXPECT_SAME_BITS(e.designRate(), r.designRate, "designSampleRate");
+    EXPECT_EQ(c.sectionOffset, r.offset);
     EXPECT_SAME_BITS(e.lastRate(), r.lastRate, "lastSampleRate");
     EXPECT_SAME_BITS(e.levelFactor(), r.levelFactor, "levelSmoothing");
     EXPECT_SAME_BITS(e.antiPhaseFactor(), r.antiFactor, "antiPhaseSmoothing");

@@ -20,9 +20,9 @@ float forMeasuring(float x) {
 } // namespace
 
 ReferenceMeter::ReferenceMeter()
-    : alpha{}, beta{}, gamma{}, designRate(0), in1{}, in2{}, out1{}, out2{}, bandOut{}, levelAcc{},
-      levelAvg{}, positive{}, differ{}, antiAcc{}, antiAvg{}, hostRate(44100.0f), lastRate(0),
-      levelFactor(0), antiFactor(0) {
+    : alpha{}, beta{}, gamma{}, designRate(0), offset(0), in1{}, in2{}, out1{}, out2{}, bandOut{},
+      levelAcc{}, levelAvg{}, positive{}, differ{}, antiAcc{}, antiAvg{}, hostRate(44100.0f),
+      lastRate(0), levelFactor(0), antiFactor(0) {
     design(44100.0f);
 }
 
@@ -34,6 +34,8 @@ void ReferenceMeter::setHostRate(float rate) {
 
 void ReferenceMeter::design(float rate) {
     designRate = rate;
+    const double r = 44100.0 / (double)rate;
+    offset = 1e-9 * (r * r);
     const float pi = 3.1415927f;
     const float sectionFactor[3] = {2.0f, 1.782f, 2.244f};
     for (int k = 0; k < kBands; ++k) {
@@ -65,7 +67,7 @@ float ReferenceMeter::cascade(int c, int k, float x) {
         acc = acc - (double)alpha[s][k] * (double)u2;
         acc = acc + (double)gamma[s][k] * (double)out1[c][s][k];
         acc = acc - (double)beta[s][k] * (double)out2[c][s][k];
-        y[s] = (float)(2.0 * acc + 1e-9);
+        y[s] = (float)(2.0 * acc + offset);
         u0 = y[s];
         u2 = out2[c][s][k];
     }

@@ -23,6 +23,8 @@ public:
     float beta[3][kBands];
     float gamma[3][kBands];
     float designRate;
+    // Added by every section each sample: 1e-9 at 44100 Hz, scaled by (44100 / rate)^2.
+    double offset;
 
     // Histories per channel and band.
     float in1[2][kBands], in2[2][kBands];
