@@ -11,21 +11,17 @@ using platform::headless::InputState;
 using platform::headless::scriptInput;
 using platform::headless::setInput;
 
-class InputTest : public HeadlessTest {
+class InputTest : public OpenEditorTest {
 protected:
     void SetUp() override {
-        HeadlessTest::SetUp();
-        editor = new TestEditor(&effect);
-        effect.dispatcher(effEditOpen, 0, 0, host, 0.0f);
-        frame = editor->getFrame();
-        device = platform::getWindowDevice(frame->getWindow());
-        context = new DrawContext(frame, device, frame->getWindow());
+        OpenEditorTest::SetUp();
+        device = platform::getWindowDevice(window);
+        context = new DrawContext(frame, device, window);
     }
     void TearDown() override {
         delete context;
-        platform::releaseWindowDevice(frame->getWindow(), device);
-        effect.dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
-        HeadlessTest::TearDown();
+        platform::releaseWindowDevice(window, device);
+        OpenEditorTest::TearDown();
     }
     // A state with the cursor at a window position (the window sits at 100, 50 on screen).
     static InputState at(int x, int y, bool left = false, std::uint32_t advance = 0) {
@@ -36,9 +32,6 @@ protected:
         return s;
     }
 
-    HostedEffect effect;
-    TestEditor* editor = nullptr;
-    Frame* frame = nullptr;
     platform::DeviceHandle device = nullptr;
     DrawContext* context = nullptr;
 };
