@@ -2,15 +2,46 @@
 
 #include "host/opcodes.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
 constexpr std::int32_t kTrobId = 0x54524F42; // 'TROB'
+
+constexpr float kBandCentres[kBandCount] = {
+    25.0f,   31.5f,   40.0f,   50.0f,   63.0f,   80.0f,   100.0f,   125.0f,   160.0f,   200.0f,
+    250.0f,  315.0f,  400.0f,  500.0f,  630.0f,  800.0f,  1000.0f,  1250.0f,  1600.0f,  2000.0f,
+    2500.0f, 3150.0f, 4000.0f, 5000.0f, 6300.0f, 8000.0f, 10000.0f, 12500.0f, 16000.0f, 20000.0f};
+
+constexpr float kPi = 3.1415927f;
+} // namespace
+
+static_assert(std::atomic<float>::is_always_lock_free, "meter values are shared without locks");
+static_assert(sizeof(std::atomic<float>) == sizeof(float));
+
+bool MeterEffect::isUsableSampleRate(float rate) {
+    return std::isfinite(rate) && rate >= kLowestSampleRate && rate <= kHighestSampleRate;
 }
 
 MeterEffect::MeterEffect(HostCallback hostCallback)
     : EffectBaseX(hostCallback, 1, kParameterCount), levelCurve(0.5f), highlightCurve(0.0f),
-      spreadGain(1.0f), edgeTaper(1.0f), programName{} {
+      spreadGain(1.0f), edgeTaper(1.0f), levelAccumulator{}, signFlag{}, signsDiffer{},
+      antiPhaseAccumulator{}, history{}, bandCentre{}, levelDbTable{}, levelNormTable{}, pi(0.0f),
+      designSampleRate(0.0f), lastSampleRate(0.0f), levelSmoothing(0.0f),
+      antiPhaseSmoothing(0.0f), currentSample{}, bandOutput{}, programName{} {
+    for (int k = 0; k < kBandCount; ++k) {
+        antiPhaseAverage[k].store(0.0f, std::memory_order_relaxed);
+        levelAverage[kLeft][k].store(0.0f, std::memory_order_relaxed);
+        levelAverage[kRight][k].store(0.0f, std::memory_order_relaxed);
+    }
+    designSampleRate.store(currentSampleRate(), std::memory_order_relaxed);
+
+    fillLevelTables();
+
+    pi = kPi;
+    std::memcpy(bandCentre, kBandCentres, sizeof bandCentre);
+    coefficients.start(bandCentre, pi, designSampleRate.load(std::memory_order_relaxed));
+
     setRecordInputCount(2);
     setRecordOutputCount(2);
     setRecordUniqueId(kTrobId);
@@ -53,20 +84,19 @@ float MeterEffect::getParameter(std::int32_t index) {
     }
 }
 
-void MeterEffect::process(float** inputs, float** outputs, std::int32_t sampleFrames) {
-    for (std::int32_t n = 0; n < sampleFrames; ++n) {
-        outputs[0][n] = inputs[0][n];
-        outputs[1][n] = inputs[1][n];
-    }
+void MeterEffect::setSampleRate(float rate) {
+    // A rate the measurement cannot use is not stored at all, so everything that reads the
+    // base's rate goes on with the last usable one.
+    if (!isUsableSampleRate(rate)) return;
+    EffectBaseX::setSampleRate(rate);
+    // Designing takes transcendental functions: it happens here, on the host's dispatcher
+    // thread, and the audio thread only swaps the finished set in.
+    coefficients.redesign(bandCentre, pi, rate);
 }
 
-void MeterEffect::processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames) {
-    for (std::int32_t n = 0; n < sampleFrames; ++n) {
-        const float left = inputs[0][n];
-        const float right = inputs[1][n];
-        outputs[0][n] = left;
-        outputs[1][n] = right;
-    }
+void MeterEffect::setBlockSizeAndSampleRate(std::int32_t size, float rate) {
+    setBlockSize(size);
+    setSampleRate(rate);
 }
 
 void MeterEffect::setProgram(std::int32_t) {}
@@ -79,15 +109,12 @@ void MeterEffect::setProgramName(char* text) {
 }
 
 void MeterEffect::getProgramName(char* text) {
-    if (text) std::strcpy(text, programName);
+    if (text) std::memcpy(text, programName, std::strlen(programName) + 1);
 }
 
 void MeterEffect::getParamLabel(std::int32_t, char*) {}
 void MeterEffect::getParamDisplay(std::int32_t, char*) {}
 void MeterEffect::getParamName(std::int32_t, char*) {}
-float MeterEffect::getMeterValue(std::int32_t) {
-    return 0.0f;
-}
 void MeterEffect::meterHook() {}
 void MeterEffect::resumeProcessing() {}
 bool MeterEffect::getProgramNameIndexed(std::int32_t, std::int32_t, char*) {

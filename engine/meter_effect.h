@@ -1,6 +1,10 @@
 #pragma once
-// The plug-in's own effect: a stereo pass-through that measures thirty third-octave bands.
+// The plug-in's own effect: a stereo pass-through that splits both channels into thirty
+// third-octave bands and follows, per band, the level of each channel and how often the two
+// band signals disagree in sign.
 
+#include "engine/coefficient_exchange.h"
+#include "engine/filter_bank_coefficients.h"
 #include "host/effect_base_x.h"
 
 #include <atomic>
@@ -16,6 +20,24 @@ public:
         kParameterCount = 15,
     };
 
+    // First index of each group of thirty meter values.
+    enum MeterIndex : std::int32_t {
+        kBalanceMeter = 11,
+        kLevelMeter = 41,
+        kSpreadMeter = 71,
+        kTaperMeter = 101,
+        kHighlightMeter = 131,
+        kMeterEnd = 161,
+    };
+
+    static constexpr std::int32_t kTableSize = 32768;
+
+    // Rates outside this range (and 0, negative or non-finite ones) are not audio rates: the
+    // measurement keeps the last usable rate.
+    static constexpr float kLowestSampleRate = 1000.0f;
+    static constexpr float kHighestSampleRate = 10000000.0f;
+    static bool isUsableSampleRate(float rate);
+
     explicit MeterEffect(HostCallback hostCallback);
 
     void setParameter(std::int32_t index, float value) override;
@@ -30,20 +52,71 @@ public:
     void getParamName(std::int32_t index, char* text) override;
     float getMeterValue(std::int32_t index) override;
     void meterHook() override;
+    void setSampleRate(float rate) override;
     void resumeProcessing() override;
     bool getProgramNameIndexed(std::int32_t category, std::int32_t index, char* text) override;
     std::int32_t getPlugCategory() override;
+    void setBlockSizeAndSampleRate(std::int32_t size, float rate) override;
     bool getEffectName(char* text) override;
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
     std::int32_t getVendorVersion() override;
 
 protected:
+    // The filter state of one band in one channel: the last two inputs of the first section
+    // and the last two outputs of each section (a section's input history is the previous
+    // section's output history).
+    struct BandHistory {
+        float x1;
+        float x2;
+        float y1[kSectionCount];
+        float y2[kSectionCount];
+    };
+
+    enum Channel : int { kLeft = 0, kRight = 1 };
+
+    // The value the measurement takes for an input sample: non-finite samples count as
+    // silence, absurdly large ones are limited so no sum can overflow.
+    static float measurable(float sample);
+
+    void fillLevelTables();
+    // Runs band k's three sections for one channel on x and shifts its histories.
+    static float filterBand(const FilterBankCoefficients& c, int k, BandHistory& h, float x);
+    void followSampleRate();
+
     // Parameters, read by the editor's thread while the host may set them on another.
     std::atomic<float> levelCurve;
     std::atomic<float> highlightCurve;
     std::atomic<float> spreadGain;
     std::atomic<float> edgeTaper;
+
+    // Metering state: written by the audio thread only; the averages are read by the editor.
+    float levelAccumulator[2][kBandCount];
+    float signFlag[2][kBandCount];
+    float signsDiffer[kBandCount];
+    float antiPhaseAccumulator[kBandCount];
+    std::atomic<float> antiPhaseAverage[kBandCount];
+    std::atomic<float> levelAverage[2][kBandCount];
+
+    BandHistory history[2][kBandCount];
+
+    // Run-time and design coefficients, one set in use and fresh ones on their way in.
+    CoefficientExchange coefficients;
+
+    float bandCentre[kBandCount];
+    float levelDbTable[kTableSize];
+    float levelNormTable[kTableSize];
+
+    float pi;
+    // The rate of the coefficient set the audio thread uses.
+    std::atomic<float> designSampleRate;
+    float lastSampleRate;
+    float levelSmoothing;
+    float antiPhaseSmoothing;
+
+    // The sample being measured and its band outputs.
+    float currentSample[2];
+    float bandOutput[2][kBandCount];
 
     char programName[32];
 };

@@ -57,6 +57,33 @@ inline constexpr int kCursorSizeAll = 32646;
 struct CursorObject;
 using CursorHandle = CursorObject*;
 
+// Owner-drawn items, laid out as the system's measure-item and draw-item records.
+inline constexpr uint32_t kOdtMenu = 1;
+inline constexpr uint32_t kOdsSelected = 0x0001;
+inline constexpr uint32_t kOdsDisabled = 0x0004;
+inline constexpr uint32_t kOdsChecked = 0x0008;
+
+struct MeasureItemRecord {
+    uint32_t controlType;
+    uint32_t controlId;
+    uint32_t itemId;
+    uint32_t itemWidth;
+    uint32_t itemHeight;
+    uintptr_t itemData;
+};
+
+struct DrawItemRecord {
+    uint32_t controlType;
+    uint32_t controlId;
+    uint32_t itemId;
+    uint32_t itemAction;
+    uint32_t itemState;
+    WindowHandle item;
+    DeviceHandle device;
+    Box rect;
+    uintptr_t itemData;
+};
+
 using WindowProc = intptr_t(TROB_WINAPI*)(WindowHandle window, uint32_t message, uintptr_t wParam,
                                           intptr_t lParam);
 

@@ -8,6 +8,7 @@
 #include "toolkit/blend_entries.h"
 #include "toolkit/draw_context.h"
 #include "toolkit/drop_target.h"
+#include "toolkit/focus_services.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -464,6 +465,43 @@ intptr_t TROB_WINAPI Frame::windowProcedure(platform::WindowHandle handle, std::
         WindowContext context(frame, handle);
         frame->mouse(context.get(), where);
         return 0;
+    }
+    case platform::kWmMeasureItem: {
+        auto* item = reinterpret_cast<platform::MeasureItemRecord*>(lParam);
+        auto* drawer = dynamic_cast<MenuItemDrawer*>(frame->focusView);
+        if (!item || item->controlType != platform::kOdtMenu || !item->itemData || !drawer) break;
+        WindowContext context(frame, handle);
+        Point size{0, 0};
+        drawer->measureMenuItem(reinterpret_cast<void*>(item->itemData), context.get(), size);
+        item->itemWidth = static_cast<std::uint32_t>(size.h);
+        item->itemHeight = static_cast<std::uint32_t>(size.v);
+        return 1;
+    }
+    case platform::kWmDrawItem: {
+        auto* item = reinterpret_cast<platform::DrawItemRecord*>(lParam);
+        auto* drawer = dynamic_cast<MenuItemDrawer*>(frame->focusView);
+        if (!item || item->controlType != platform::kOdtMenu || !item->itemData || !drawer) break;
+        std::int32_t state = 0;
+        if (item->itemState & platform::kOdsChecked) state |= 1;
+        if (item->itemState & platform::kOdsDisabled) state |= 2;
+        if (item->itemState & platform::kOdsSelected) state |= 4;
+        const Rect rect{item->rect.left, item->rect.top, item->rect.right, item->rect.bottom + 1};
+        DrawContext context(frame, item->device, nullptr);
+        drawer->drawMenuItem(reinterpret_cast<void*>(item->itemData),
+                             static_cast<std::int32_t>(item->itemId), state, &context, rect);
+        return 1;
+    }
+    case platform::kWmCtlColorEdit: {
+        auto* colors = dynamic_cast<EditFieldColors*>(frame->focusView);
+        if (!colors) break;
+        auto device = reinterpret_cast<platform::DeviceHandle>(wParam);
+        const Color background = colors->editBackgroundColor();
+        platform::setTextColor(device, toColorRef(colors->editTextColor()));
+        platform::setBkColor(device, toColorRef(background));
+        platform::ObjectHandle& brush = colors->editBrush();
+        if (brush) platform::deleteObject(brush);
+        brush = platform::createSolidBrush(toColorRef(background));
+        return reinterpret_cast<intptr_t>(brush);
     }
     default:
         break;

@@ -55,9 +55,9 @@ int dispatchAll();
 // Sends a message straight to the window's procedure.
 intptr_t sendMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-// Input. `setInput` replaces the current state and clears the script; a script is a queue of
-// states: each read of the cursor position makes the next one current, and the last one
-// stays once the queue is empty.
+// Input. `setInput` replaces the current state and clears the script. A script is a queue of
+// states: the first becomes current at once, each read of the cursor position answers the
+// current one and then makes the next one current, and the last one stays.
 void setInput(const InputState& state);
 void scriptInput(const std::vector<InputState>& states);
 const InputState& currentInput();

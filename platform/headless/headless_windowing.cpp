@@ -533,7 +533,12 @@ void setInput(const InputState& state) {
 }
 
 void scriptInput(const std::vector<InputState>& states) {
-    desktop().script.assign(states.begin(), states.end());
+    Desktop& d = desktop();
+    d.script.assign(states.begin(), states.end());
+    if (!d.script.empty()) {
+        makeCurrent(d.script.front());
+        d.script.pop_front();
+    }
 }
 
 const InputState& currentInput() {

@@ -6,7 +6,17 @@
 
 #include <ole2.h>
 
+#include <cstddef>
+
 namespace platform {
+
+static_assert(sizeof(MeasureItemRecord) == sizeof(MEASUREITEMSTRUCT));
+static_assert(offsetof(MeasureItemRecord, itemData) == offsetof(MEASUREITEMSTRUCT, itemData));
+static_assert(sizeof(DrawItemRecord) == sizeof(DRAWITEMSTRUCT));
+static_assert(offsetof(DrawItemRecord, device) == offsetof(DRAWITEMSTRUCT, hDC));
+static_assert(offsetof(DrawItemRecord, rect) == offsetof(DRAWITEMSTRUCT, rcItem));
+static_assert(offsetof(DrawItemRecord, itemData) == offsetof(DRAWITEMSTRUCT, itemData));
+
 namespace {
 
 HWND hwnd(WindowHandle w) {

@@ -9,21 +9,8 @@ namespace {
 using platform::headless::dispatchAll;
 using platform::headless::pixel;
 
-class FrameTest : public HeadlessTest {
+class FrameTest : public OpenEditorTest {
 protected:
-    void SetUp() override {
-        HeadlessTest::SetUp();
-        editor = new TestEditor(&effect);
-        effect.dispatcher(effEditOpen, 0, 0, host, 0.0f);
-        frame = editor->getFrame();
-        ASSERT_NE(frame, nullptr);
-        window = frame->getWindow();
-        ASSERT_NE(window, nullptr);
-    }
-    void TearDown() override {
-        effect.dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
-        HeadlessTest::TearDown();
-    }
     ProbeView* add(const char* name, const Rect& r, Color c = kRedColor) {
         auto* v = new ProbeView(name, r, c);
         EXPECT_TRUE(frame->addView(v));
@@ -33,11 +20,6 @@ protected:
         platform::headless::postButtonDown(window, message, x, y);
         dispatchAll();
     }
-
-    HostedEffect effect;
-    TestEditor* editor = nullptr; // owned by the effect
-    Frame* frame = nullptr;
-    platform::WindowHandle window = nullptr;
 };
 
 TEST_F(FrameTest, PressGoesToTheLastAddedViewUnderIt) {

@@ -37,19 +37,18 @@ TEST_F(HeadlessTest, InputScriptAdvancesOnEveryCursorRead) {
     headless::scriptInput(
         {{{1, 1}, true}, {{2, 2}, true, false, false, false, false, false, 10}, {{3, 3}}});
     Position p;
-    EXPECT_FALSE(isKeyDown(kVkLButton)) << "the script starts at the first read";
-    getCursorPos(&p);
-    EXPECT_EQ(p.x, 0);
-    EXPECT_TRUE(isKeyDown(kVkLButton));
+    EXPECT_TRUE(isKeyDown(kVkLButton)) << "the first state is current at once";
     getCursorPos(&p);
     EXPECT_EQ(p.x, 1);
-    EXPECT_EQ(getTickCount(), 10u);
+    EXPECT_EQ(getTickCount(), 10u) << "the second state moved the clock on";
+    EXPECT_TRUE(isKeyDown(kVkLButton));
     getCursorPos(&p);
     EXPECT_EQ(p.x, 2);
     EXPECT_FALSE(isKeyDown(kVkLButton));
     getCursorPos(&p);
     getCursorPos(&p);
     EXPECT_EQ(p.x, 3) << "the last state stays";
+    EXPECT_EQ(headless::pendingInputStates(), 0);
 }
 
 TEST_F(HeadlessTest, APaintClipsToTheDamagedArea) {

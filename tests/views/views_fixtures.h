@@ -137,6 +137,29 @@ protected:
     platform::WindowHandle host = nullptr;
 };
 
+// A host window with the test editor open in it.
+class OpenEditorTest : public HeadlessTest {
+protected:
+    void SetUp() override {
+        HeadlessTest::SetUp();
+        editor = new TestEditor(&effect);
+        effect.dispatcher(effEditOpen, 0, 0, host, 0.0f);
+        frame = editor->getFrame();
+        ASSERT_NE(frame, nullptr);
+        window = frame->getWindow();
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override {
+        effect.dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+        HeadlessTest::TearDown();
+    }
+
+    HostedEffect effect;
+    TestEditor* editor = nullptr; // owned by the effect
+    Frame* frame = nullptr;
+    platform::WindowHandle window = nullptr;
+};
+
 inline platform::ColorRef red() {
     return platform::makeColorRef(255, 0, 0);
 }

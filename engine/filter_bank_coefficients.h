@@ -1,0 +1,45 @@
+#pragma once
+// One complete coefficient set of the third-octave bank: thirty bands of three band-pass
+// sections each, designed for one sample rate.
+
+#include <cstdint>
+
+constexpr int kBandCount = 30;
+constexpr int kSectionCount = 3;
+
+// The sections of a band in cascade order.
+enum BandSection : int {
+    kCentreSection = 0,
+    kLowerEdgeSection = 1,
+    kUpperEdgeSection = 2,
+};
+
+struct FilterBankCoefficients {
+    // Fills every array below for `rate`. Bands and sections are designed in ascending and
+    // cascade order; every intermediate value is a double, every stored one a float.
+    void design(const float (&bandCentre)[kBandCount], float pi, float rate);
+
+    float rate = 0.0f;
+
+    // What the design produced; kept beside the run-time set, not read while filtering.
+    float alpha[kSectionCount][kBandCount] = {};
+    float beta[kSectionCount][kBandCount] = {};
+    float gamma[kSectionCount][kBandCount] = {};
+
+    // The run-time set: negations ready so the per-sample loop only multiplies and adds.
+    float runAlpha[kSectionCount][kBandCount] = {};
+    float runNegAlpha[kSectionCount][kBandCount] = {};
+    float runGamma[kSectionCount][kBandCount] = {};
+    float runNegBeta[kSectionCount][kBandCount] = {};
+
+    // What every section adds to its output each sample: 1e-9 at 44100 Hz. It keeps silent
+    // band outputs positive; its steady response grows with the square of the rate, so other
+    // rates scale it by (44100 / rate)^2 and digital silence reads the same low level at
+    // every rate instead of lighting the lowest bands at 88.2 kHz and above.
+    double sectionOffset = 0.0;
+
+    // Sections whose float coefficients would not be stable at this rate (a band far above
+    // Nyquist at a low rate); their run-time coefficients are zero, so the band carries only
+    // its constant offset and reads as silence. Never set at the usual audio rates.
+    std::int32_t mutedSections = 0;
+};

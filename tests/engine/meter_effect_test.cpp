@@ -1,0 +1,108 @@
+// The effect's identity, parameters and program name.
+
+#include "engine/meter_effect_with_editor.h"
+#include "host/opcodes.h"
+#include "meter_effect_probe.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+TEST(MeterEffectState, ParametersStartAtTheirDefaultsAndStoreWithoutClamping) {
+    auto e = std::make_unique<MeterEffectWithEditor>(nullptr);
+    EXPECT_EQ(e->getParameter(11), 1.0f);
+    EXPECT_EQ(e->getParameter(12), 1.0f);
+    EXPECT_EQ(e->getParameter(13), 0.5f);
+    EXPECT_EQ(e->getParameter(14), 0.0f);
+    for (int i : {-1, 0, 5, 10, 15, 1000})
+        EXPECT_EQ(e->getParameter(i), 0.0f) << i;
+    e->setParameter(5, 0.7f);
+    EXPECT_EQ(e->getParameter(5), 0.0f);
+    e->setParameter(13, 2.0f);
+    EXPECT_EQ(e->getParameter(13), 2.0f);
+    e->setParameter(11, 0.3f);
+    EXPECT_EQ(e->getParameter(11), 0.3f);
+    // Through the record, as a host does it.
+    EffectRecord* r = e->getRecord();
+    r->setParameter(r, 14, 0.25f);
+    EXPECT_EQ(r->getParameter(r, 14), 0.25f);
+}
+
+TEST(MeterEffectState, IdentityAndRecord) {
+    auto e = std::make_unique<MeterEffectWithEditor>(nullptr);
+    char text[64];
+    EXPECT_TRUE(e->getEffectName(text));
+    EXPECT_STREQ(text, "TROBEdit");
+    EXPECT_TRUE(e->getProductString(text));
+    EXPECT_STREQ(text, "TROBEdit");
+    EXPECT_TRUE(e->getVendorString(text));
+    EXPECT_STREQ(text, "Vantrelo");
+    EXPECT_EQ(e->getVendorVersion(), 1000);
+    EXPECT_EQ(e->getPlugCategory(), 1);
+    EXPECT_FALSE(e->getProgramNameIndexed(0, 0, text));
+    const EffectRecord* r = e->getRecord();
+    EXPECT_EQ(r->numPrograms, 1);
+    EXPECT_EQ(r->numParams, 15);
+    EXPECT_EQ(r->numInputs, 2);
+    EXPECT_EQ(r->numOutputs, 2);
+    EXPECT_EQ(r->uniqueID, 19281);
+    // No editor yet: only replacing processing is announced.
+    EXPECT_EQ(r->flags, effFlagsCanReplacing);
+    EXPECT_EQ(e->currentSampleRate(), 44100.0f);
+
+    auto plain = makeProbe();
+    EXPECT_EQ(plain->getRecord()->uniqueID, 0x54524F42);
+    EXPECT_TRUE(plain->getEffectName(text));
+    EXPECT_STREQ(text, "TROB200VST");
+    EXPECT_TRUE(plain->getProductString(text));
+    EXPECT_STREQ(text, "TROB200");
+}
+
+TEST(MeterEffectState, ParameterTextsAreLeftAsTheHostPassedThem) {
+    auto e = makeProbe();
+    for (int i : {0, 11, 14}) {
+        char text[32] = "untouched";
+        e->getParamName(i, text);
+        e->getParamLabel(i, text);
+        e->getParamDisplay(i, text);
+        EXPECT_STREQ(text, "untouched");
+    }
+    e->setProgram(0);
+    EXPECT_EQ(e->getProgram(), 0);
+    EXPECT_EQ(e->getParameter(13), 0.5f);
+}
+
+TEST(MeterEffectState, ProgramNameKeepsAtMost31Characters) {
+    auto e = makeProbe();
+    char buffer[48];
+    e->getProgramName(buffer);
+    EXPECT_STREQ(buffer, "Ormel's VST-TROB");
+
+    char shortName[] = "Mix bus";
+    e->setProgramName(shortName);
+    e->getProgramName(buffer);
+    EXPECT_STREQ(buffer, "Mix bus");
+
+    for (std::size_t length : {31u, 32u, 33u, 200u}) {
+        std::string name(length, 'x');
+        for (std::size_t i = 0; i < length; ++i)
+            name[i] = static_cast<char>('a' + i % 26);
+        e->setProgramName(name.data());
+        EXPECT_EQ(std::string(e->storedProgramName()), name.substr(0, 31)) << length;
+        // The getter writes the name and its terminator, never more than 32 bytes.
+        std::memset(buffer, '#', sizeof buffer);
+        e->getProgramName(buffer);
+        EXPECT_EQ(std::string(buffer), name.substr(0, 31));
+        for (std::size_t i = 32; i < sizeof buffer; ++i)
+            ASSERT_EQ(buffer[i], '#') << i;
+    }
+    // The rest of the object is intact.
+    EXPECT_EQ(e->getParameter(11), 1.0f);
+    EXPECT_EQ(e->dbTable(32767), 56.0f);
+}
+
+} // namespace

@@ -1,0 +1,238 @@
+// `trob analyse` end to end: real files in, the table, JSON and CSV out, and every error a
+// user can run into ending with a clear message and a non-zero status.
+
+#include <sndfile.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TrobRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class TrobCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("trob_cli_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    TrobRun trob(const std::string& args) {
+        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+        const std::string command = std::string("'") + TROB_PROGRAM + "' " + args + " >'" +
+                                    out.string() + "' 2>'" + err.string() + "' </dev/null";
+        TrobRun r;
+        const int raw = std::system(command.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = slurp(out);
+        r.err = slurp(err);
+        return r;
+    }
+
+    // Writes `channels` channels of `seconds` of audio; channel c gets `make(c, n)`.
+    template <typename Make>
+    fs::path writeFile(const std::string& name, int format, int channels, int rate, double seconds,
+                       Make make) {
+        const fs::path path = dir / name;
+        SF_INFO info{};
+        info.samplerate = rate;
+        info.channels = channels;
+        info.format = format;
+        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+        EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
+        if (!f) return path;
+        const auto frames = static_cast<std::size_t>(rate * seconds);
+        std::vector<float> data(frames * channels);
+        for (std::size_t n = 0; n < frames; ++n)
+            for (int c = 0; c < channels; ++c)
+                data[n * channels + c] = make(c, n);
+        sf_writef_float(f, data.data(), static_cast<sf_count_t>(frames));
+        sf_close(f);
+        return path;
+    }
+
+    fs::path dir;
+};
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::stringstream s(text);
+    for (std::string line; std::getline(s, line);)
+        out.push_back(line);
+    return out;
+}
+
+// The value of `key` in the JSON object of the band centred at `hz`.
+double jsonBandValue(const std::string& json, const std::string& hz, const std::string& key) {
+    const auto band = json.find("{\"centre_hz\": " + hz + ",");
+    if (band == std::string::npos) return NAN;
+    const auto end = json.find('}', band);
+    const auto at = json.find("\"" + key + "\": ", band);
+    if (at == std::string::npos || at > end) return NAN;
+    return std::stod(json.substr(at + key.size() + 4));
+}
+
+float tone(double hz, int rate, std::size_t n, double amplitude = 0.5) {
+    return static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * hz * n / rate));
+}
+
+TEST_F(TrobCli, DemoTableListsEveryBandFromTheTopDownAndLightsTheLoudBand) {
+    const TrobRun r = trob("analyse");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto rows = lines(r.out);
+    ASSERT_EQ(rows.size(), 33u) << r.out;
+    EXPECT_NE(rows[0].find("demo signal"), std::string::npos);
+    EXPECT_EQ(rows[3].rfind("   20 kHz", 0), 0u) << rows[3];
+    EXPECT_EQ(rows[32].rfind("    25 Hz", 0), 0u) << rows[32];
+    int lit = 0;
+    for (std::size_t i = 3; i < rows.size(); ++i)
+        lit += rows[i].find('#') != std::string::npos;
+    EXPECT_GE(lit, 1);
+    // The right-only tone sits at the right edge of its row.
+    EXPECT_NE(rows[16].find("1 kHz  R>18"), std::string::npos) << rows[16];
+    EXPECT_EQ(rows[16].back(), '=');
+}
+
+TEST_F(TrobCli, StereoFileJsonReportsAOneSidedToneAtTheFilesRate) {
+    const auto wav =
+        writeFile("right.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 48000, 2.0,
+                  [](int c, std::size_t n) { return c ? tone(1000, 48000, n) : 0.0f; });
+    const TrobRun r = trob("analyse '" + wav.string() + "' --json --block 300");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"sample_rate\": 48000"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"block_size\": 300"), std::string::npos);
+    EXPECT_EQ(jsonBandValue(r.out, "1000", "balance"), 1.0);
+    EXPECT_GE(jsonBandValue(r.out, "1000", "balance_db"), 18.0);
+    EXPECT_GT(jsonBandValue(r.out, "1000", "level"), 0.5);
+    EXPECT_NEAR(jsonBandValue(r.out, "1000", "spread"), 0.5, 0.06);
+    EXPECT_LT(jsonBandValue(r.out, "500", "level"), jsonBandValue(r.out, "1000", "level"));
+}
+
+TEST_F(TrobCli, MonoFlacFeedsBothChannelsAndParametersReachThePlugin) {
+    SF_INFO probe{};
+    probe.samplerate = 44100;
+    probe.channels = 1;
+    probe.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
+    const bool flac = sf_format_check(&probe);
+    const auto file = writeFile(flac ? "mono.flac" : "mono.wav",
+                                flac ? probe.format : SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
+                                1.5, [](int, std::size_t n) { return tone(250, 44100, n, 0.8); });
+    const TrobRun r = trob("analyse '" + file.string() +
+                           "' --json --edge-taper 0.3 --spread-gain 2 --highlight-curve 0.5");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(jsonBandValue(r.out, "250", "balance"), 0.5);
+    EXPECT_EQ(jsonBandValue(r.out, "250", "spread"), 0.0);
+    EXPECT_NEAR(jsonBandValue(r.out, "250", "taper"), 0.3, 1e-6);
+    EXPECT_NEAR(jsonBandValue(r.out, "20000", "taper"), 0.3, 1e-6);
+    EXPECT_GT(jsonBandValue(r.out, "250", "highlight"), 0.7);
+}
+
+TEST_F(TrobCli, CsvHoldsTheWholeSeriesAtThirtyPollsASecond) {
+    const auto wav = writeFile("noise.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, 2.0,
+                               [](int c, std::size_t n) { return tone(c ? 440 : 660, 44100, n); });
+    const fs::path csv = dir / "series.csv";
+    const TrobRun r = trob("analyse '" + wav.string() + "' --csv '" + csv.string() + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto rows = lines(slurp(csv));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], "time_s,band_hz,balance,level,spread,taper,highlight");
+    // 2 s at 30 polls a second, plus the reading at the end; 30 bands each.
+    const std::size_t polls = (rows.size() - 1) / 30;
+    EXPECT_EQ((rows.size() - 1) % 30, 0u);
+    EXPECT_GE(polls, 60u);
+    EXPECT_LE(polls, 62u);
+    EXPECT_EQ(rows[1].substr(0, rows[1].find(',', rows[1].find(',') + 1)), "0.0348,20000");
+    EXPECT_EQ(rows.back().rfind("2.0000,25,", 0), 0u) << rows.back();
+}
+
+TEST_F(TrobCli, AnEmptyFilePrintsTheTableOfSilence) {
+    const auto wav = writeFile("empty.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 0.0,
+                               [](int, std::size_t) { return 0.0f; });
+    const TrobRun r = trob("analyse '" + wav.string() + "' --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* hz : {"25", "1000", "20000"}) {
+        EXPECT_EQ(jsonBandValue(r.out, hz, "balance"), 0.5) << hz;
+        EXPECT_EQ(jsonBandValue(r.out, hz, "level"), 0.0) << hz;
+        EXPECT_EQ(jsonBandValue(r.out, hz, "spread"), 0.0) << hz;
+    }
+}
+
+TEST_F(TrobCli, DemoAtAnotherRate) {
+    const TrobRun r = trob("analyse --rate 96000 --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"sample_rate\": 96000"), std::string::npos);
+    EXPECT_EQ(jsonBandValue(r.out, "1000", "balance"), 1.0);
+    EXPECT_GT(jsonBandValue(r.out, "250", "highlight"), 0.7);
+}
+
+TEST_F(TrobCli, ErrorsAreClearAndEndWithANonZeroStatus) {
+    struct Case {
+        std::string args;
+        int status;
+        std::string says;
+    };
+    fs::path text = dir / "notes.txt";
+    std::ofstream(text) << "not audio at all\n";
+    const auto surround = writeFile("six.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 6, 44100, 0.1,
+                                    [](int, std::size_t) { return 0.1f; });
+    const auto slow = writeFile("slow.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 100, 1.0,
+                                [](int, std::size_t) { return 0.1f; });
+    const Case cases[] = {
+        {"analyse '" + (dir / "missing.wav").string() + "'", 1, "No such file"},
+        {"analyse '" + dir.string() + "'", 1, "is a directory"},
+        {"analyse '" + text.string() + "'", 1, "not in a format"},
+        {"analyse '" + surround.string() + "'", 1, "has 6 channels"},
+        {"analyse '" + slow.string() + "'", 1, "sample rate of 100 Hz"},
+        {"analyse --plugin '" + (dir / "none.so").string() + "'", 1, "plug-in not usable"},
+        {"analyse --plugin '" + text.string() + "'", 1, "plug-in not usable"},
+        {"analyse --csv '" + (dir / "no/such/dir/x.csv").string() + "'", 1, "cannot write"},
+        {"analyse --bogus", 2, "unknown option"},
+        {"analyse --block 0", 2, "--block"},
+        {"analyse --block 12.5", 2, "--block"},
+        {"analyse --rate nan", 2, "--rate"},
+        {"analyse --rate 0", 2, "--rate"},
+        {"analyse --level-curve", 2, "--level-curve"},
+        {"analyse --edge-taper inf", 2, "--edge-taper"},
+        {"analyse '" + surround.string() + "' --rate 48000", 2, "demo signal only"},
+        {"analyse a.wav b.wav", 2, "one FILE"},
+        {"frobnicate", 2, "unknown command"},
+        {"", 2, "usage"},
+    };
+    for (const auto& c : cases) {
+        const TrobRun r = trob(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.out, "") << c.args;
+    }
+    const TrobRun help = trob("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: trob analyse"), std::string::npos);
+}
+
+} // namespace
