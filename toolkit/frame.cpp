@@ -270,22 +270,20 @@ void Frame::mouse(DrawContext* context, const Point& where) {
     }
 }
 
-std::int32_t Frame::onKeyDown(KeyCode& keyCode) {
+std::int32_t Frame::routeKey(KeyCode& keyCode, std::int32_t (View::*handler)(KeyCode&)) {
     std::int32_t result = -1;
-    if (focusView) result = focusView->onKeyDown(keyCode);
-    if (result == -1 && modalView) result = modalView->onKeyDown(keyCode);
+    if (focusView) result = (focusView->*handler)(keyCode);
+    if (result == -1 && modalView) result = (modalView->*handler)(keyCode);
     for (std::int32_t i = viewCount - 1; result == -1 && i >= 0; --i)
-        result = views[i]->onKeyDown(keyCode);
+        result = (views[i]->*handler)(keyCode);
     return result;
 }
 
+std::int32_t Frame::onKeyDown(KeyCode& keyCode) {
+    return routeKey(keyCode, &View::onKeyDown);
+}
 std::int32_t Frame::onKeyUp(KeyCode& keyCode) {
-    std::int32_t result = -1;
-    if (focusView) result = focusView->onKeyUp(keyCode);
-    if (result == -1 && modalView) result = modalView->onKeyUp(keyCode);
-    for (std::int32_t i = viewCount - 1; result == -1 && i >= 0; --i)
-        result = views[i]->onKeyUp(keyCode);
-    return result;
+    return routeKey(keyCode, &View::onKeyUp);
 }
 
 bool Frame::onDrop(void** items, std::int32_t count, std::int32_t type, const Point& where) {

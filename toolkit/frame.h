@@ -91,6 +91,9 @@ public:
                                                 std::intptr_t lParam);
 
 private:
+    // Asks the focus view, the modal view, then the views from the last added, until one
+    // handles the key.
+    std::int32_t routeKey(KeyCode& keyCode, std::int32_t (View::*handler)(KeyCode&));
     static Frame* frameOf(platform::WindowHandle window);
     static bool registerClass();
     static void releaseClass();

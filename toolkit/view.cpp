@@ -295,20 +295,20 @@ void ViewContainer::mouse(DrawContext* context, const Point& where) {
     if (context) restoreContext(context, saved);
 }
 
-std::int32_t ViewContainer::onKeyDown(KeyCode& keyCode) {
+std::int32_t ViewContainer::routeKey(KeyCode& keyCode, std::int32_t (View::*handler)(KeyCode&)) {
     for (Node* n = tail; n; n = n->previous) {
-        std::int32_t result = n->view->onKeyDown(keyCode);
+        const std::int32_t result = (n->view->*handler)(keyCode);
         if (result != -1) return result;
     }
     return -1;
 }
 
+std::int32_t ViewContainer::onKeyDown(KeyCode& keyCode) {
+    return routeKey(keyCode, &View::onKeyDown);
+}
+
 std::int32_t ViewContainer::onKeyUp(KeyCode& keyCode) {
-    for (Node* n = tail; n; n = n->previous) {
-        std::int32_t result = n->view->onKeyUp(keyCode);
-        if (result != -1) return result;
-    }
-    return -1;
+    return routeKey(keyCode, &View::onKeyUp);
 }
 
 bool ViewContainer::onDrop(void** items, std::int32_t count, std::int32_t type,

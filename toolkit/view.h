@@ -136,6 +136,8 @@ private:
         Point offset;
         Point windowOrigin;
     };
+    // Asks the children from the last added until one handles the key.
+    std::int32_t routeKey(KeyCode& keyCode, std::int32_t (View::*handler)(KeyCode&));
     Shift shiftContext(DrawContext* context);
     static void restoreContext(DrawContext* context, const Shift& saved);
     void createOffscreen();

@@ -141,6 +141,29 @@ void makeCurrent(const headless::InputState& state) {
     d.ticks += state.advanceMs;
 }
 
+// Creates a window at a screen rectangle and records it; `at` is the position as the caller
+// gave it (relative to the parent's client area for child windows).
+WindowObject* addWindow(const char* className, const char* title, uint32_t style,
+                        WindowObject* parent, const Box& screenRect, const Box& clientInset,
+                        WindowProc procedure, Position at) {
+    Desktop& d = desktop();
+    auto window = std::make_unique<WindowObject>();
+    window->id = d.nextId++;
+    window->className = className;
+    window->title = title ? title : "";
+    window->style = style;
+    window->procedure = procedure;
+    window->parent = parent;
+    window->rect = screenRect;
+    window->clientInset = clientInset;
+    resizeSurface(*window);
+    WindowObject* created = window.get();
+    d.windows.push_back(std::move(window));
+    record("create %d %s in %d at %d,%d size %dx%d", created->id, className,
+           parent ? parent->id : 0, at.x, at.y, width(screenRect), height(screenRect));
+    return created;
+}
+
 } // namespace
 
 bool registerClass(const WindowClass& windowClass) {
@@ -166,20 +189,11 @@ WindowHandle createWindow(const char* className, const char* title, uint32_t sty
         parentWindow = live(parent);
         if (!parentWindow) return nullptr;
     }
-    auto window = std::make_unique<WindowObject>();
-    window->id = d.nextId++;
-    window->className = className;
-    window->title = title ? title : "";
-    window->style = style;
-    window->procedure = found->second.procedure;
-    window->parent = parentWindow;
     Position origin = parentWindow ? clientOrigin(*parentWindow) : Position{0, 0};
-    window->rect = {origin.x + x, origin.y + y, origin.x + x + w, origin.y + y + h};
-    resizeSurface(*window);
-    WindowObject* created = window.get();
-    d.windows.push_back(std::move(window));
-    record("create %d %s in %d at %d,%d size %dx%d", created->id, className,
-           parentWindow ? parentWindow->id : 0, x, y, w, h);
+    WindowObject* created =
+        addWindow(className, title, style, parentWindow,
+                  {origin.x + x, origin.y + y, origin.x + x + w, origin.y + y + h}, Box{},
+                  found->second.procedure, Position{x, y});
     if (style & kWsVisible) addDamage(*created, clientBox(*created));
     return created;
 }
@@ -443,21 +457,8 @@ WindowHandle createHostWindow(const char* className, uint32_t style, Box screenR
                               WindowHandle parent, Box clientInset) {
     Desktop& d = desktop();
     if (!d.classes.count(className)) d.classes[className] = WindowClass{className};
-    WindowObject* parentWindow = parent ? live(parent) : nullptr;
-    auto window = std::make_unique<WindowObject>();
-    window->id = d.nextId++;
-    window->className = className;
-    window->style = style;
-    window->parent = parentWindow;
-    window->rect = screenRect;
-    window->clientInset = clientInset;
-    resizeSurface(*window);
-    WindowObject* created = window.get();
-    d.windows.push_back(std::move(window));
-    record("create %d %s in %d at %d,%d size %dx%d", created->id, className,
-           parentWindow ? parentWindow->id : 0, screenRect.left, screenRect.top, width(screenRect),
-           height(screenRect));
-    return created;
+    return addWindow(className, nullptr, style, parent ? live(parent) : nullptr, screenRect,
+                     clientInset, nullptr, Position{screenRect.left, screenRect.top});
 }
 
 SoftBitmap* surface(WindowHandle window) {
