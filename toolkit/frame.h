@@ -80,6 +80,9 @@ public:
     platform::WindowHandle getWindow() const { return window; }
     platform::WindowHandle getParentWindow() const { return parentWindow; }
     bool isOpen() const { return open; }
+    // True once the editor has closed the frame while a mouse call was still running; a
+    // tracking loop that sees it ends at once and draws nothing more.
+    bool isClosing() const { return closing; }
 
     // The host-opened mode.
     bool openHostWindow(const Point* position);
@@ -116,4 +119,5 @@ private:
     VstWindow* hostWindowRecord;
     platform::CursorHandle savedCursor;
     bool cursorSaved;
+    bool closing = false;
 };
