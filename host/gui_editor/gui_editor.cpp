@@ -1,4 +1,4 @@
-#include "host/gui_editor.h"
+#include "host/gui_editor/gui_editor.h"
 
 #include "host/effect_base_x.h"
 #include "platform/windowing.h"

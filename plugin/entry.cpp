@@ -1,8 +1,9 @@
 // The library's one exported entry and its load hook.
 
-#include "engine/meter_effect_with_editor.h"
 #include "host/module.h"
 #include "host/opcodes.h"
+#include "platform/module_instance.h"
+#include "plugin/meter_effect_with_editor.h"
 
 #include <new>
 
@@ -10,7 +11,7 @@
 #include <windows.h>
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID) {
-    moduleInstance = instance;
+    moduleInstance = reinterpret_cast<platform::ModuleHandle>(instance);
     return TRUE;
 }
 #else
@@ -21,7 +22,7 @@ namespace {
 __attribute__((constructor)) void recordModuleInstance() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&recordModuleInstance), &info))
-        moduleInstance = info.dli_fbase;
+        moduleInstance = static_cast<platform::ModuleHandle>(info.dli_fbase);
 }
 } // namespace
 #endif
