@@ -1,5 +1,6 @@
 // The library's one exported entry and its load hook.
 
+#include "host/host_boundary.h"
 #include "host/module.h"
 #include "host/opcodes.h"
 #include "platform/module_instance.h"
@@ -38,12 +39,14 @@ pluginMain(HostCallback hostCallback) __asm__("main");
 
 extern "C" EffectRecord* TROB_CALL pluginMain(HostCallback hostCallback) {
     if (!hostCallback) return nullptr;
-    if (hostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
-    auto* effect = new (std::nothrow) MeterEffectWithEditor(hostCallback);
-    if (!effect) return nullptr;
-    if (editorCreationFailed) {
-        delete effect;
-        return nullptr;
-    }
-    return effect->getRecord();
+    return answerHostCall([&]() -> EffectRecord* {
+        if (hostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+        auto* effect = new (std::nothrow) MeterEffectWithEditor(hostCallback);
+        if (!effect) return nullptr;
+        if (editorCreationFailed) {
+            delete effect;
+            return nullptr;
+        }
+        return effect->getRecord();
+    });
 }

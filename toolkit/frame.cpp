@@ -86,7 +86,7 @@ bool Frame::removeView(View* view, bool withForget) {
         for (std::int32_t j = i; j + 1 < viewCount; ++j)
             views[j] = views[j + 1];
         --viewCount;
-        if (focusView == view) focusView = nullptr;
+        viewLeaving(view);
         view->removed(this);
         if (withForget) view->forget();
         return true;
@@ -106,11 +106,46 @@ bool Frame::removeAll(bool withForget) {
     viewCount = 0;
     capacity = 0;
     for (std::int32_t i = 0; i < count; ++i) {
+        viewLeaving(list[i]);
         list[i]->removed(this);
         if (withForget) list[i]->forget();
     }
     delete[] list;
     return true;
+}
+
+namespace {
+
+bool isWithin(const View* inner, const View* outer) {
+    for (const View* v = inner; v; v = v->getParentView())
+        if (v == outer) return true;
+    return false;
+}
+
+} // namespace
+
+void Frame::viewLeaving(View* view) {
+    if (!view) return;
+    if (isWithin(focusView, view)) focusView = nullptr;
+    if (isWithin(modalView, view)) modalView = nullptr;
+}
+
+void Frame::dispose() {
+    if (mouseDepth == 0) {
+        delete this;
+        return;
+    }
+    closing = true;
+    open = false;
+    setDropActive(false);
+    if (window) {
+        // The host may destroy its own window as soon as the editor is closed: ours goes now.
+        // Contexts the unwinding mouse call still holds keep their devices.
+        platform::setWindowUserData(window, 0);
+        platform::destroyWindow(window);
+        window = nullptr;
+    }
+    parentWindow = nullptr;
 }
 
 bool Frame::isChild(View* view) {
@@ -217,6 +252,13 @@ void Frame::setFocusView(View* view) {
 // --- input
 
 void Frame::mouse(DrawContext* context, const Point& where) {
+    ++mouseDepth;
+    routeMouse(context, where);
+    // Closed by the host while the press was handled: the last mouse call out deletes.
+    if (--mouseDepth == 0 && closing) delete this;
+}
+
+void Frame::routeMouse(DrawContext* context, const Point& where) {
     if (focusView) {
         View* losing = focusView;
         focusView = nullptr;
@@ -270,7 +312,12 @@ bool Frame::onWheel(DrawContext* context, const Point&, float distance) {
     if (!target) return false;
     const Point where = getCurrentMouseLocation();
     if (context) return target->onWheel(context, where, distance);
-    if (!window) return target->onWheel(nullptr, where, distance);
+    if (!window) {
+        // No window to read input for: the view gets a context whose buttons read 0.
+        DrawContext detached(this, nullptr, nullptr);
+        detached.readsLiveInput = false;
+        return target->onWheel(&detached, where, distance);
+    }
     WindowContext temporary(this, window);
     return target->onWheel(temporary.get(), where, distance);
 }
@@ -328,7 +375,7 @@ bool Frame::endEdit(std::int32_t index) {
 }
 
 void Frame::idlePump() {
-    if (editor) editor->idlePump();
+    if (editor && !closing) editor->idlePump();
 }
 
 std::uint32_t Frame::getTicks() {

@@ -109,8 +109,7 @@ public:
         return 1;
     }
     void close() override {
-        delete frame;
-        frame = nullptr;
+        closeFrame();
     }
     void idle() override {
         ++idles;
