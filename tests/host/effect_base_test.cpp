@@ -7,6 +7,8 @@
 
 #include <cstring>
 #include <functional>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -318,6 +320,35 @@ TEST(HostQueries, AnswersAreInterpretedAsDocumented) {
     EXPECT_FALSE(effect.requestHostCloseFileSelector(nullptr));
     EXPECT_FALSE(effect.queryHostChunkFile(nullptr));
     EXPECT_TRUE(CallbackRecorder::calls.empty()) << "a null selector asks nothing";
+}
+
+// An effect whose every operation fails by throwing, as a library container does when memory
+// runs out.
+class ThrowingEffect : public DefaultEffect {
+public:
+    IntPtr dispatcher(std::int32_t opcode, std::int32_t index, IntPtr value, void* ptr,
+                      float opt) override {
+        if (opcode == effClose) return DefaultEffect::dispatcher(opcode, index, value, ptr, opt);
+        throw std::bad_alloc();
+    }
+    void process(float**, float**, std::int32_t) override { throw std::bad_alloc(); }
+    void processReplacing(float**, float**, std::int32_t) override { throw std::runtime_error("x"); }
+    void setParameter(std::int32_t, float) override { throw std::bad_alloc(); }
+    float getParameter(std::int32_t) override { throw 42; }
+};
+
+TEST(HostBoundary, NoExceptionReachesTheHostThroughTheRecord) {
+    auto* effect = new ThrowingEffect;
+    EffectRecord* r = effect->getRecord();
+    char text[64] = "";
+    EXPECT_NO_THROW({
+        EXPECT_EQ(r->dispatcher(r, effGetVendorString, 0, 0, text, 0.0f), 0);
+        r->process(r, nullptr, nullptr, 16);
+        r->processReplacing(r, nullptr, nullptr, 16);
+        r->setParameter(r, 0, 0.5f);
+        EXPECT_EQ(r->getParameter(r, 0), 0.0f);
+        EXPECT_EQ(r->dispatcher(r, effClose, 0, 0, nullptr, 0.0f), 1);
+    });
 }
 
 } // namespace
