@@ -15,7 +15,8 @@ IntPtr TROB_CALL dispatchThunk(EffectRecord* effect, std::int32_t opcode, std::i
                                IntPtr value, void* ptr, float opt) {
     EffectBase* object = EffectBase::fromRecord(effect);
     if (!object) return 0;
-    IntPtr result = answerHostCall([&] { return object->dispatcher(opcode, index, value, ptr, opt); });
+    IntPtr result =
+        answerHostCall([&] { return object->dispatcher(opcode, index, value, ptr, opt); });
     if (opcode == effClose) {
         // The record lives inside the object: after this it must not be touched again.
         answerHostCall([&] { delete object; });

@@ -50,7 +50,7 @@ SoftPen& blackPen() {
 
 SoftPen& nullPen() {
     static SoftPen pen;
-    static SoftPen& registered = [] () -> SoftPen& {
+    static SoftPen& registered = []() -> SoftPen& {
         pen.style = kPenNull;
         return stockObject(pen);
     }();
@@ -59,7 +59,7 @@ SoftPen& nullPen() {
 
 SoftBrush& whiteBrush() {
     static SoftBrush brush;
-    static SoftBrush& registered = [] () -> SoftBrush& {
+    static SoftBrush& registered = []() -> SoftBrush& {
         brush.color = 0xFFFFFF;
         return stockObject(brush);
     }();
@@ -68,7 +68,7 @@ SoftBrush& whiteBrush() {
 
 SoftFont& systemFont() {
     static SoftFont font;
-    static SoftFont& registered = [] () -> SoftFont& {
+    static SoftFont& registered = []() -> SoftFont& {
         font.description.height = 16;
         font.description.weight = 700;
         return stockObject(font);

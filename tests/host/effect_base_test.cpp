@@ -332,7 +332,9 @@ public:
         throw std::bad_alloc();
     }
     void process(float**, float**, std::int32_t) override { throw std::bad_alloc(); }
-    void processReplacing(float**, float**, std::int32_t) override { throw std::runtime_error("x"); }
+    void processReplacing(float**, float**, std::int32_t) override {
+        throw std::runtime_error("x");
+    }
     void setParameter(std::int32_t, float) override { throw std::bad_alloc(); }
     float getParameter(std::int32_t) override { throw 42; }
 };

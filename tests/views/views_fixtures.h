@@ -108,9 +108,7 @@ public:
         if (onOpen) onOpen(frame);
         return 1;
     }
-    void close() override {
-        closeFrame();
-    }
+    void close() override { closeFrame(); }
     void idle() override {
         ++idles;
         GuiEditor::idle();
