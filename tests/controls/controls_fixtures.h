@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -130,8 +131,20 @@ inline ::testing::AssertionResult samePixels(platform::WindowHandle window, cons
             actual[i] = platform::headless::pixel(window, area.left + x, area.top + y);
             differing += actual[i] != expected[i];
         }
-    if (differing == 0) return ::testing::AssertionSuccess();
     const std::filesystem::path dir = std::filesystem::current_path();
+    // TROB_KEEP_PICTURES=1 keeps every compared picture, to look at.
+    if (std::getenv("TROB_KEEP_PICTURES")) {
+        platform::writePng((dir / (name + ".png")).string(), w, h, actual.data());
+        constexpr int kZoom = 8;
+        std::vector<platform::ColorRef> large(actual.size() * kZoom * kZoom);
+        for (std::size_t i = 0; i < large.size(); ++i) {
+            const std::size_t x = i % static_cast<std::size_t>(w * kZoom) / kZoom;
+            const std::size_t y = i / static_cast<std::size_t>(w * kZoom) / kZoom;
+            large[i] = actual[y * static_cast<std::size_t>(w) + x];
+        }
+        platform::writePng((dir / (name + ".x8.png")).string(), w * kZoom, h * kZoom, large.data());
+    }
+    if (differing == 0) return ::testing::AssertionSuccess();
     const std::string actualPath = (dir / (name + ".actual.png")).string();
     const std::string expectedPath = (dir / (name + ".expected.png")).string();
     platform::writePng(actualPath, w, h, actual.data());
@@ -139,5 +152,30 @@ inline ::testing::AssertionResult samePixels(platform::WindowHandle window, cons
     return ::testing::AssertionFailure()
            << differing << " pixels differ; see " << actualPath << " and " << expectedPath;
 }
+
+} // namespace controls_test
+
+namespace controls_test {
+
+// A surface of the window's size on which a test draws what it expects the window to show.
+class Expected {
+public:
+    Expected() : context(nullptr, 300, 225, kBlackColor) {}
+    // Starts from what the window shows now.
+    explicit Expected(platform::WindowHandle window) : Expected() {
+        for (int y = 0; y < 225; ++y)
+            for (int x = 0; x < 300; ++x)
+                platform::setPixel(context.getDevice(), x, y,
+                                   platform::headless::pixel(window, x, y));
+    }
+    std::vector<platform::ColorRef> pixels(const Rect& area) {
+        std::vector<platform::ColorRef> out;
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.left; x < area.right; ++x)
+                out.push_back(platform::getPixel(context.getDevice(), x, y));
+        return out;
+    }
+    OffscreenContext context;
+};
 
 } // namespace controls_test
