@@ -178,4 +178,15 @@ public:
     OffscreenContext context;
 };
 
+// A context on the window for one call, as the frame makes one for a paint.
+inline void withWindowContext(platform::WindowHandle window, Frame* frame,
+                              const std::function<void(DrawContext*)>& use) {
+    platform::DeviceHandle device = platform::getWindowDevice(window);
+    {
+        DrawContext context(frame, device, window);
+        use(&context);
+    }
+    platform::releaseWindowDevice(window, device);
+}
+
 } // namespace controls_test

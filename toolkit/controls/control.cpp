@@ -7,6 +7,8 @@
 
 #include "platform/windowing.h"
 
+#include <cmath>
+
 namespace {
 
 // However short the system's double-click time, two clicks closer than this never count as
@@ -166,4 +168,11 @@ void Control::drawBackground(DrawContext* context, const Rect& destination, cons
 
 bool Control::frameClosing(Frame* trackingFrame) {
     return trackingFrame && trackingFrame->isClosing();
+}
+
+std::int32_t Control::truncate(double x) {
+    if (std::isnan(x)) return 0;
+    if (x >= 2147483647.0) return 2147483647;
+    if (x <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<std::int32_t>(x);
 }

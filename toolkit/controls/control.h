@@ -88,6 +88,9 @@ protected:
     // Draws the background picture into the control's rectangle from `source`, leaving out
     // its transparent colour when the view is transparent.
     void drawBackground(DrawContext* context, const Rect& destination, const Point& source);
+    // Truncation toward zero that saturates instead of overflowing: a value stored unclamped
+    // may be anything.
+    static std::int32_t truncate(double x);
     // A tracking loop ends as soon as the editor has closed its frame.
     static bool frameClosing(Frame* trackingFrame);
 

@@ -11,9 +11,9 @@ void ImageStripDisplay::draw(DrawContext* context) {
     if (value > 1.0f) value = 1.0f;
     if (value > 0.0f) {
         // The nearest frame.
-        const auto frameIndex =
-            static_cast<std::int32_t>(static_cast<double>(frameCount - 1) * value + 0.5);
-        source.v += frameIndex * frameHeight;
+        const std::int32_t frameIndex = truncate(static_cast<double>(frameCount - 1) * value + 0.5);
+        source.v = truncate(static_cast<double>(source.v) +
+                            static_cast<double>(frameIndex) * static_cast<double>(frameHeight));
     }
     drawBackground(context, size, source);
     setDirty(false);
