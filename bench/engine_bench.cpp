@@ -5,7 +5,7 @@
 //
 // ns_per_frame is the figure to compare; the engine and the reference must stay bit-equal.
 
-#include "engine/meter_effect_with_editor.h"
+#include "engine/meter_effect.h"
 #include "reference_meter.h"
 #include "test_signals.h"
 
@@ -31,7 +31,7 @@ void setPerFrame(benchmark::State& state, std::int64_t frames) {
 
 void engineProcessReplacing(benchmark::State& state) {
     const auto block = static_cast<std::int32_t>(state.range(0));
-    auto effect = std::make_unique<MeterEffectWithEditor>(nullptr);
+    auto effect = std::make_unique<MeterEffect>(nullptr);
     const auto& s = programme();
     std::vector<float> outL(block), outR(block);
     std::size_t at = 0;
@@ -65,7 +65,7 @@ void scalarReference(benchmark::State& state) {
 BENCHMARK(scalarReference)->Arg(64)->Arg(512)->Arg(4096);
 
 void editorPoll(benchmark::State& state) {
-    auto effect = std::make_unique<MeterEffectWithEditor>(nullptr);
+    auto effect = std::make_unique<MeterEffect>(nullptr);
     effect->setParameter(MeterEffect::kHighlightCurve, 0.5f);
     const auto& s = programme();
     std::vector<float> outL(s.left.size()), outR(s.left.size());

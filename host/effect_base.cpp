@@ -1,6 +1,7 @@
 #include "host/effect_base.h"
 
 #include "host/editor_base.h"
+#include "host/host_boundary.h"
 #include "host/opcodes.h"
 
 #include <cmath>
@@ -14,10 +15,10 @@ IntPtr TROB_CALL dispatchThunk(EffectRecord* effect, std::int32_t opcode, std::i
                                IntPtr value, void* ptr, float opt) {
     EffectBase* object = EffectBase::fromRecord(effect);
     if (!object) return 0;
-    IntPtr result = object->dispatcher(opcode, index, value, ptr, opt);
+    IntPtr result = answerHostCall([&] { return object->dispatcher(opcode, index, value, ptr, opt); });
     if (opcode == effClose) {
         // The record lives inside the object: after this it must not be touched again.
-        delete object;
+        answerHostCall([&] { delete object; });
         return 1;
     }
     return result;
@@ -26,22 +27,23 @@ IntPtr TROB_CALL dispatchThunk(EffectRecord* effect, std::int32_t opcode, std::i
 void TROB_CALL processThunk(EffectRecord* effect, float** inputs, float** outputs,
                             std::int32_t sampleFrames) {
     if (EffectBase* object = EffectBase::fromRecord(effect))
-        object->process(inputs, outputs, sampleFrames);
+        answerHostCall([&] { object->process(inputs, outputs, sampleFrames); });
 }
 
 void TROB_CALL processReplacingThunk(EffectRecord* effect, float** inputs, float** outputs,
                                      std::int32_t sampleFrames) {
     if (EffectBase* object = EffectBase::fromRecord(effect))
-        object->processReplacing(inputs, outputs, sampleFrames);
+        answerHostCall([&] { object->processReplacing(inputs, outputs, sampleFrames); });
 }
 
 void TROB_CALL setParameterThunk(EffectRecord* effect, std::int32_t index, float value) {
-    if (EffectBase* object = EffectBase::fromRecord(effect)) object->setParameter(index, value);
+    if (EffectBase* object = EffectBase::fromRecord(effect))
+        answerHostCall([&] { object->setParameter(index, value); });
 }
 
 float TROB_CALL getParameterThunk(EffectRecord* effect, std::int32_t index) {
     EffectBase* object = EffectBase::fromRecord(effect);
-    return object ? object->getParameter(index) : 0.0f;
+    return object ? answerHostCall([&] { return object->getParameter(index); }) : 0.0f;
 }
 
 // Opcodes of this table that read or write through ptr; a host that passes null gets 0.

@@ -55,7 +55,8 @@ EffectBaseX::EffectBaseX(HostCallback callback, std::int32_t programs, std::int3
 
 IntPtr EffectBaseX::dispatcher(std::int32_t opcode, std::int32_t index, IntPtr value, void* ptr,
                                float opt) {
-    if (needsPointer(opcode) && ptr == nullptr) return 0;
+    // Without the pointer the operation cannot run; the answer is its "not handled" one.
+    if (needsPointer(opcode) && ptr == nullptr) return opcode == effGetCurrentMidiProgram ? -1 : 0;
     const auto asBool = [](bool b) -> IntPtr { return b ? 1 : 0; };
     const auto value32 = static_cast<std::int32_t>(value);
     char* text = static_cast<char*>(ptr);

@@ -3,15 +3,9 @@
 // flag setters and the speaker arrangement helpers.
 
 #include "host/effect_base.h"
+#include "host/key_code.h"
 
 #include <cstdint>
-
-// Key record handed to the editor for key-down and key-up.
-struct KeyCode {
-    std::int32_t character;
-    std::uint8_t virt;
-    std::uint8_t modifier;
-};
 
 // One speaker of an arrangement: 112 bytes.
 struct SpeakerRecord {

@@ -1,4 +1,3 @@
 #include "host/module.h"
 
-void* moduleInstance = nullptr;
 bool editorCreationFailed = false;

@@ -1,6 +1,6 @@
 #include "toolkit/bitmap.h"
 
-#include "host/module.h"
+#include "platform/module_instance.h"
 #include "toolkit/blend_entries.h"
 #include "toolkit/draw_context.h"
 
@@ -32,7 +32,7 @@ private:
 } // namespace
 
 Bitmap::Bitmap(int32_t id) : resourceId(id) {
-    handle = platform::loadBitmap(static_cast<platform::ModuleHandle>(moduleInstance), id);
+    handle = platform::loadBitmap(moduleInstance, id);
     if (handle && !platform::getBitmapSize(handle, &width, &height)) {
         platform::deleteObject(handle);
         handle = nullptr;

@@ -83,6 +83,8 @@ public:
     Point windowOrigin;
     // Added to every drawing coordinate.
     Point offset;
+    // False for a context standing for no window at all: its button state reads 0.
+    bool readsLiveInput = true;
 
 protected:
     platform::DeviceHandle device = nullptr;

@@ -18,6 +18,7 @@ Rect stillSquare(const Point& p) {
 
 int32_t DrawContext::getMouseButtons() {
     int32_t buttons = 0;
+    if (!readsLiveInput) return buttons;
     if (platform::isKeyDown(platform::kVkLButton)) buttons |= buttonsSwapped ? kRButton : kLButton;
     if (platform::isKeyDown(platform::kVkMButton)) buttons |= kMButton;
     if (platform::isKeyDown(platform::kVkRButton)) buttons |= buttonsSwapped ? kLButton : kRButton;
@@ -49,6 +50,7 @@ bool DrawContext::waitDrag() {
     const Rect square = stillSquare(getMouseLocation());
     while (getMouseButtons() & kLButton) {
         frame->idlePump();
+        if (frame->isClosing()) return false;
         if (!square.pointInside(getMouseLocation())) return true;
     }
     return false;

@@ -83,6 +83,13 @@ public:
     // True once the editor has closed the frame while a mouse call was still running; a
     // tracking loop that sees it ends at once and draws nothing more.
     bool isClosing() const { return closing; }
+    // How the editor closes its frame. The window goes at once; the frame and its views go
+    // now, or, when the host closed the editor from inside a mouse call (a drag pumping the
+    // host's idle), as soon as the outermost mouse call has returned.
+    void dispose();
+    // A view leaves the tree (itself or inside a container): the focus and modal links that
+    // point to it or into it are cleared, so nothing reaches a freed view later.
+    void viewLeaving(View* view);
 
     // The host-opened mode.
     bool openHostWindow(const Point* position);
@@ -97,6 +104,8 @@ private:
     // Asks the focus view, the modal view, then the views from the last added, until one
     // handles the key.
     std::int32_t routeKey(KeyCode& keyCode, std::int32_t (View::*handler)(KeyCode&));
+    // A press to the modal view or the topmost view hit.
+    void routeMouse(DrawContext* context, const Point& where);
     static Frame* frameOf(platform::WindowHandle window);
     static bool registerClass();
     static void releaseClass();
@@ -120,4 +129,6 @@ private:
     platform::CursorHandle savedCursor;
     bool cursorSaved;
     bool closing = false;
+    // Mouse calls under way (a drag can let another press through while it pumps messages).
+    std::int32_t mouseDepth = 0;
 };

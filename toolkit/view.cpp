@@ -409,6 +409,7 @@ void ViewContainer::addView(View* view) {
 
 void ViewContainer::unlink(Node* node, bool withForget) {
     View* view = node->view;
+    if (frame) frame->viewLeaving(view);
     view->removed(this);
     if (withForget) view->forget();
     (node->previous ? node->previous->next : head) = node->next;

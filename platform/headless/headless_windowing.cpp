@@ -15,7 +15,22 @@
 
 namespace platform {
 
+// A window's pixels are a surface of the soft home. Like a window's device context on the
+// system, a device made for the window keeps working when the window is resized or destroyed
+// while the device is still in use: the surface it draws on is retired, not freed, and goes
+// with the last device that uses it.
+namespace {
+void retireSurface(SoftBitmap* surface) {
+    if (surface) deleteObject(surface);
+}
+} // namespace
+
 struct WindowObject {
+    WindowObject() = default;
+    ~WindowObject() { retireSurface(pixels); }
+    WindowObject(const WindowObject&) = delete;
+    WindowObject& operator=(const WindowObject&) = delete;
+
     int id = 0;
     std::string className;
     std::string title;
@@ -25,7 +40,7 @@ struct WindowObject {
     WindowObject* parent = nullptr;
     WindowProc procedure = nullptr;
     intptr_t userData = 0;
-    std::unique_ptr<SoftBitmap> pixels;
+    SoftBitmap* pixels = nullptr;
     bool damaged = false;
     Box damage; // client coordinates
     DropReceiver* dropReceiver = nullptr;
@@ -104,16 +119,18 @@ Position clientOrigin(const WindowObject& w) {
     return {w.rect.left + w.clientInset.left, w.rect.top + w.clientInset.top};
 }
 
+// A surface that cannot be had leaves the window with the one it had.
 void resizeSurface(WindowObject& w) {
     Box client = clientBox(w);
-    auto fresh = std::make_unique<SoftBitmap>(std::max(1, width(client)),
-                                              std::max(1, height(client)), false);
+    SoftBitmap* fresh =
+        soft::newBitmap(std::max(1, width(client)), std::max(1, height(client)), false);
+    if (!fresh) return;
     if (w.pixels) {
         for (int y = 0; y < std::min(fresh->height, w.pixels->height); ++y)
             for (int x = 0; x < std::min(fresh->width, w.pixels->width); ++x)
                 fresh->at(x, y) = w.pixels->at(x, y);
     }
-    w.pixels = std::move(fresh);
+    retireSurface(std::exchange(w.pixels, fresh));
 }
 
 void addDamage(WindowObject& w, const Box& box) {
@@ -322,7 +339,7 @@ DeviceHandle beginPaint(WindowHandle handle, Box* paintRect) {
     Box damage = w->damaged ? w->damage : Box{};
     w->damaged = false;
     if (paintRect) *paintRect = damage;
-    DeviceHandle device = soft::createSurfaceDevice(w->pixels.get());
+    DeviceHandle device = soft::createSurfaceDevice(w->pixels);
     if (device) soft::setSystemClip(*device, damage);
     record("paint %d %d,%d,%d,%d", w->id, damage.left, damage.top, damage.right, damage.bottom);
     return device;
@@ -334,7 +351,7 @@ void endPaint(WindowHandle, DeviceHandle device) {
 
 DeviceHandle getWindowDevice(WindowHandle handle) {
     WindowObject* w = live(handle);
-    return w ? soft::createSurfaceDevice(w->pixels.get()) : nullptr;
+    return w ? soft::createSurfaceDevice(w->pixels) : nullptr;
 }
 
 void releaseWindowDevice(WindowHandle, DeviceHandle device) {
@@ -463,7 +480,7 @@ WindowHandle createHostWindow(const char* className, uint32_t style, Box screenR
 
 SoftBitmap* surface(WindowHandle window) {
     WindowObject* w = live(window);
-    return w ? w->pixels.get() : nullptr;
+    return w ? w->pixels : nullptr;
 }
 
 uint32_t pixel(WindowHandle window, int x, int y) {

@@ -13,20 +13,33 @@ namespace {
 // A surface above this many pixels is refused, as the system refuses what it cannot hold.
 constexpr long long kMaxSurfacePixels = 1LL << 26;
 
+} // namespace
+
+namespace soft {
+
 SoftBitmap* newBitmap(int width, int height, bool mono) {
     if (width < 0 || height < 0 || (long long)width * height > kMaxSurfacePixels) return nullptr;
     if (width == 0 || height == 0) {
         width = height = 1;
         mono = true;
     }
+    // The pixel store is a vector: its failed allocation is caught here and becomes null.
+    SoftBitmap* bitmap = nullptr;
     try {
-        auto* bitmap = new SoftBitmap(width, height, mono);
-        soft::registerObject(bitmap);
-        return bitmap;
+        bitmap = new SoftBitmap(width, height, mono);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+    if (!registerObject(bitmap)) {
+        delete bitmap;
+        return nullptr;
+    }
+    return bitmap;
 }
+
+} // namespace soft
+
+namespace {
 
 DeviceObject* liveDevice(DeviceHandle device) {
     return soft::isLiveDevice(device) ? device : nullptr;
@@ -156,11 +169,11 @@ ObjectHandle createCompatibleBitmap(DeviceHandle handle, int width, int height) 
     DeviceObject* device = liveDevice(handle);
     if (!device) return nullptr;
     const bool mono = !device->screen && device->bitmap && device->bitmap->mono;
-    return newBitmap(width, height, mono);
+    return soft::newBitmap(width, height, mono);
 }
 
 ObjectHandle createMonoBitmap(int width, int height) {
-    return newBitmap(width, height, true);
+    return soft::newBitmap(width, height, true);
 }
 
 ObjectHandle loadBitmap(ModuleHandle, int id) {
@@ -168,7 +181,7 @@ ObjectHandle loadBitmap(ModuleHandle, int id) {
     if (!resource) return nullptr;
     DecodedPicture picture;
     if (!readBmp(resource->data, resource->size, picture)) return nullptr;
-    SoftBitmap* bitmap = newBitmap(picture.width, picture.height, false);
+    SoftBitmap* bitmap = soft::newBitmap(picture.width, picture.height, false);
     if (!bitmap) return nullptr;
     bitmap->pixels = std::move(picture.pixels);
     return bitmap;

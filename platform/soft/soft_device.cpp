@@ -6,10 +6,9 @@
 #include <unordered_set>
 #include <utility>
 
+#include <new>
+
 namespace platform {
-namespace soft {
-void registerObject(GraphicsObject* object);
-}
 namespace {
 
 // Like the system's handle table: a handle that was never handed out or is already freed
@@ -25,46 +24,56 @@ Registry& registry() {
     return instance;
 }
 
-SoftPen* stockPen(int style, ColorRef color) {
-    auto* pen = new SoftPen;
-    pen->style = style;
-    pen->color = color;
-    pen->stock = true;
-    soft::registerObject(pen);
-    return pen;
+// Every object the soft home hands out is made here: a failed allocation is a null handle,
+// never an exception.
+template <typename T> T* newObject() {
+    T* object = new (std::nothrow) T;
+    if (object && !soft::registerObject(object)) {
+        delete object;
+        return nullptr;
+    }
+    return object;
+}
+
+// Stock objects live as long as the process and are never freed.
+template <typename T> T& stockObject(T& object) {
+    object.stock = true;
+    soft::registerObject(&object);
+    return object;
 }
 
 SoftPen& blackPen() {
-    static SoftPen* pen = stockPen(kPenSolid, 0);
-    return *pen;
+    static SoftPen pen;
+    static SoftPen& registered = stockObject(pen);
+    return registered;
 }
 
 SoftPen& nullPen() {
-    static SoftPen* pen = stockPen(kPenNull, 0);
-    return *pen;
+    static SoftPen pen;
+    static SoftPen& registered = [] () -> SoftPen& {
+        pen.style = kPenNull;
+        return stockObject(pen);
+    }();
+    return registered;
 }
 
 SoftBrush& whiteBrush() {
-    static SoftBrush* brush = [] {
-        auto* b = new SoftBrush;
-        b->color = 0xFFFFFF;
-        b->stock = true;
-        soft::registerObject(b);
-        return b;
+    static SoftBrush brush;
+    static SoftBrush& registered = [] () -> SoftBrush& {
+        brush.color = 0xFFFFFF;
+        return stockObject(brush);
     }();
-    return *brush;
+    return registered;
 }
 
 SoftFont& systemFont() {
-    static SoftFont* font = [] {
-        auto* f = new SoftFont;
-        f->description.height = 16;
-        f->description.weight = 700;
-        f->stock = true;
-        soft::registerObject(f);
-        return f;
+    static SoftFont font;
+    static SoftFont& registered = [] () -> SoftFont& {
+        font.description.height = 16;
+        font.description.weight = 700;
+        return stockObject(font);
     }();
-    return *font;
+    return registered;
 }
 
 void freeObject(GraphicsObject* object) {
@@ -86,15 +95,21 @@ void select(GraphicsObject* object) {
 }
 
 DeviceObject* newDevice() {
-    auto* device = new DeviceObject;
+    auto* device = new (std::nothrow) DeviceObject;
+    if (!device) return nullptr;
+    try {
+        std::lock_guard guard(registry().lock);
+        registry().devices.insert(device);
+    } catch (const std::bad_alloc&) {
+        delete device;
+        return nullptr;
+    }
     device->pen = &blackPen();
     device->brush = &whiteBrush();
     device->font = &systemFont();
     select(device->pen);
     select(device->brush);
     select(device->font);
-    std::lock_guard guard(registry().lock);
-    registry().devices.insert(device);
     return device;
 }
 
@@ -111,9 +126,14 @@ template <typename T> T* liveAs(ObjectHandle object, GraphicsObject::Kind kind) 
 
 namespace soft {
 
-void registerObject(GraphicsObject* object) {
-    std::lock_guard guard(registry().lock);
-    registry().objects.insert(object);
+bool registerObject(GraphicsObject* object) {
+    try {
+        std::lock_guard guard(registry().lock);
+        registry().objects.insert(object);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 bool isLiveObject(const void* object) {
@@ -130,7 +150,7 @@ bool isLiveDevice(const void* device) {
 
 DeviceHandle createSurfaceDevice(SoftBitmap* surface) {
     DeviceObject* device = newDevice();
-    if (surface) {
+    if (device && surface) {
         device->bitmap = surface;
         surface->selectedIn = device;
         select(surface);
@@ -187,6 +207,7 @@ uint32_t toSurfaceColor(const SoftBitmap& bitmap, ColorRef color) {
 
 DeviceHandle getScreenDevice() {
     DeviceObject* device = newDevice();
+    if (!device) return nullptr;
     device->screen = true;
     return device;
 }
@@ -197,8 +218,12 @@ void releaseScreenDevice(DeviceHandle device) {
 
 DeviceHandle createCompatibleDevice(DeviceHandle) {
     DeviceObject* device = newDevice();
-    device->defaultBitmap = new SoftBitmap(1, 1, true);
-    soft::registerObject(device->defaultBitmap);
+    if (!device) return nullptr;
+    device->defaultBitmap = soft::newBitmap(1, 1, true);
+    if (!device->defaultBitmap) {
+        deleteDevice(device);
+        return nullptr;
+    }
     device->defaultBitmap->stock = true;
     device->bitmap = device->defaultBitmap;
     device->bitmap->selectedIn = device;
@@ -224,26 +249,26 @@ bool deleteDevice(DeviceHandle handle) {
 }
 
 ObjectHandle createPen(int style, int width, ColorRef color) {
-    auto* pen = new SoftPen;
+    auto* pen = newObject<SoftPen>();
+    if (!pen) return nullptr;
     pen->style = (style == kPenDot || style == kPenNull) ? style : kPenSolid;
     pen->width = std::max(width, 1);
     pen->color = color & 0xFFFFFFu;
-    soft::registerObject(pen);
     return pen;
 }
 
 ObjectHandle createSolidBrush(ColorRef color) {
-    auto* brush = new SoftBrush;
+    auto* brush = newObject<SoftBrush>();
+    if (!brush) return nullptr;
     brush->color = color & 0xFFFFFFu;
-    soft::registerObject(brush);
     return brush;
 }
 
 ObjectHandle createFont(const FontDescription& description) {
-    auto* font = new SoftFont;
+    auto* font = newObject<SoftFont>();
+    if (!font) return nullptr;
     font->description = description;
     font->description.faceName[sizeof font->description.faceName - 1] = 0;
-    soft::registerObject(font);
     return font;
 }
 
@@ -252,10 +277,10 @@ ObjectHandle getStockNullPen() {
 }
 
 ObjectHandle createRectRegion(int left, int top, int right, int bottom) {
-    auto* region = new SoftRegion;
+    auto* region = newObject<SoftRegion>();
+    if (!region) return nullptr;
     region->box = {std::min(left, right), std::min(top, bottom), std::max(left, right),
                    std::max(top, bottom)};
-    soft::registerObject(region);
     return region;
 }
 

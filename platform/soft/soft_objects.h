@@ -107,8 +107,11 @@ uint32_t applyRop2(uint32_t destination, uint32_t pen, int rop2);
 // One-bit surfaces take colours as black or white.
 uint32_t toSurfaceColor(const SoftBitmap& bitmap, ColorRef color);
 
-// Marks an object live; every handle the soft home hands out goes through here.
-void registerObject(GraphicsObject* object);
+// Marks an object live; every handle the soft home hands out goes through here. False when
+// the handle table could not grow: the object was not handed out.
+bool registerObject(GraphicsObject* object);
+// A registered surface; null when it cannot be had (too large, or memory is short).
+SoftBitmap* newBitmap(int width, int height, bool mono);
 bool isLiveObject(const void* object);
 bool isLiveDevice(const void* device);
 

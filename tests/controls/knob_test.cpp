@@ -5,7 +5,7 @@
 #include "controls_fixtures.h"
 
 #include "host/editor_base.h"
-#include "host/gui_editor.h"
+#include "host/gui_editor/gui_editor.h"
 #include "toolkit/controls/knob.h"
 
 #include <cmath>

@@ -3,7 +3,7 @@
 // Usage: corpus_render DIRECTORY
 #include <cstdio>
 
-#include "host/module.h"
+#include "platform/module_instance.h"
 #include "tests/drawing/corpus.h"
 
 #ifdef _WIN32
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 #ifdef _WIN32
-    moduleInstance = GetModuleHandleA(nullptr);
+    moduleInstance = reinterpret_cast<platform::ModuleHandle>(GetModuleHandleA(nullptr));
 #endif
     int failures = 0;
     for (const CorpusCase& c : corpusCases()) {

@@ -2,7 +2,7 @@
 // parameters and the host's thread changes the sample rate: no data race (run under
 // ThreadSanitizer), no value outside 0..1, and the last rate set is the one in use.
 
-#include "engine/meter_effect_with_editor.h"
+#include "engine/meter_effect.h"
 #include "host/opcodes.h"
 #include "test_signals.h"
 
@@ -17,7 +17,7 @@
 namespace {
 
 TEST(Concurrency, ProcessingPollingParametersAndRateChangesRunTogether) {
-    auto effect = std::make_unique<MeterEffectWithEditor>(nullptr);
+    auto effect = std::make_unique<MeterEffect>(nullptr);
     EffectRecord* record = effect->getRecord();
     const auto left = test_signals::noise(0.7, 256, 1);
     const auto right = test_signals::sine(1000, 0.5, 48000, 256);

@@ -1,6 +1,5 @@
 // The effect's identity, parameters and program name.
 
-#include "engine/meter_effect_with_editor.h"
 #include "host/opcodes.h"
 #include "meter_effect_probe.h"
 
@@ -13,7 +12,7 @@
 namespace {
 
 TEST(MeterEffectState, ParametersStartAtTheirDefaultsAndStoreWithoutClamping) {
-    auto e = std::make_unique<MeterEffectWithEditor>(nullptr);
+    auto e = makeProbe();
     EXPECT_EQ(e->getParameter(11), 1.0f);
     EXPECT_EQ(e->getParameter(12), 1.0f);
     EXPECT_EQ(e->getParameter(13), 0.5f);
@@ -30,36 +29,6 @@ TEST(MeterEffectState, ParametersStartAtTheirDefaultsAndStoreWithoutClamping) {
     EffectRecord* r = e->getRecord();
     r->setParameter(r, 14, 0.25f);
     EXPECT_EQ(r->getParameter(r, 14), 0.25f);
-}
-
-TEST(MeterEffectState, IdentityAndRecord) {
-    auto e = std::make_unique<MeterEffectWithEditor>(nullptr);
-    char text[64];
-    EXPECT_TRUE(e->getEffectName(text));
-    EXPECT_STREQ(text, "TROBEdit");
-    EXPECT_TRUE(e->getProductString(text));
-    EXPECT_STREQ(text, "TROBEdit");
-    EXPECT_TRUE(e->getVendorString(text));
-    EXPECT_STREQ(text, "Vantrelo");
-    EXPECT_EQ(e->getVendorVersion(), 1000);
-    EXPECT_EQ(e->getPlugCategory(), 1);
-    EXPECT_FALSE(e->getProgramNameIndexed(0, 0, text));
-    const EffectRecord* r = e->getRecord();
-    EXPECT_EQ(r->numPrograms, 1);
-    EXPECT_EQ(r->numParams, 15);
-    EXPECT_EQ(r->numInputs, 2);
-    EXPECT_EQ(r->numOutputs, 2);
-    EXPECT_EQ(r->uniqueID, 19281);
-    // No editor yet: only replacing processing is announced.
-    EXPECT_EQ(r->flags, effFlagsCanReplacing);
-    EXPECT_EQ(e->currentSampleRate(), 44100.0f);
-
-    auto plain = makeProbe();
-    EXPECT_EQ(plain->getRecord()->uniqueID, 0x54524F42);
-    EXPECT_TRUE(plain->getEffectName(text));
-    EXPECT_STREQ(text, "TROB200VST");
-    EXPECT_TRUE(plain->getProductString(text));
-    EXPECT_STREQ(text, "TROB200");
 }
 
 TEST(MeterEffectState, ParameterTextsAreLeftAsTheHostPassedThem) {

@@ -1,7 +1,7 @@
 // The frame's window: its class, its life inside the host's window, and resizing within the
 // host's chain of windows.
 
-#include "host/module.h"
+#include "platform/module_instance.h"
 #include "views_fixtures.h"
 
 #include <cstdio>

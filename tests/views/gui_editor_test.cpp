@@ -2,6 +2,8 @@
 
 #include "views_fixtures.h"
 
+#include <algorithm>
+
 namespace views_test {
 namespace {
 
@@ -117,14 +119,23 @@ TEST_F(HeadlessTest, TheHostsIdleCallingBackDoesNotReenterTheEditor) {
     EXPECT_EQ(editor->updates, 1) << "the request stays for the next idle";
 }
 
-TEST_F(HeadlessTest, TicksWrapAroundUnsigned) {
-    setTickCount(0xFFFFFFF0u);
-    HostedEffect effect;
-    auto* editor = new TestEditor(&effect);
-    editor->idlePump(); // next run due at 0xFFFFFFF0 + 100, which wraps to 84
-    EXPECT_EQ(editor->idles, 1);
-    editor->idlePump(); // now (0xFFFFFFF0) is not below 84: runs again
-    EXPECT_EQ(editor->idles, 2);
+// A drag pumps continually; idle, paints and the host's idle keep their ~50 ms rhythm whether
+// or not the tick counter wraps during it.
+TEST_F(HeadlessTest, IdlePumpKeepsItsRhythmAcrossTheTickWrap) {
+    std::vector<long> idles, hostIdles;
+    for (std::uint32_t start : {0x40000000u, 0xFFFFFE00u}) {
+        setTickCount(start);
+        HostedEffect effect;
+        auto* editor = new TestEditor(&effect);
+        while (platform::getTickCount() - start < 1000u)
+            editor->idlePump();
+        idles.push_back(editor->idles);
+        hostIdles.push_back(std::count(effect.calls.begin(), effect.calls.end(), audioMasterIdle));
+    }
+    EXPECT_EQ(idles[0], idles[1]);
+    EXPECT_EQ(hostIdles[0], hostIdles[1]);
+    EXPECT_GE(idles[1], 18);
+    EXPECT_LE(idles[1], 21);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // home.
 
 #include "host/effect_base_x.h"
-#include "host/gui_editor.h"
+#include "host/gui_editor/gui_editor.h"
 #include "host/opcodes.h"
 #include "platform/headless/headless.h"
 #include "toolkit/draw_context.h"
@@ -109,8 +109,7 @@ public:
         return 1;
     }
     void close() override {
-        delete frame;
-        frame = nullptr;
+        closeFrame();
     }
     void idle() override {
         ++idles;

@@ -1,6 +1,6 @@
 #include "toolkit/controls/control.h"
 
-#include "host/effect_base_x.h"
+#include "host/key_code.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/draw_context.h"
 #include "toolkit/frame.h"

@@ -30,6 +30,10 @@ public:
     Frame* getFrame() const { return frame; }
 
 protected:
+    // Closes the editor's frame (at once, or once a mouse call under way has returned) and
+    // forgets it.
+    void closeFrame();
+
     Frame* frame;
     std::uint32_t nextIdleTicks;
     bool insideHostIdle;

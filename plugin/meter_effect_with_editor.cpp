@@ -1,4 +1,4 @@
-#include "engine/meter_effect_with_editor.h"
+#include "plugin/meter_effect_with_editor.h"
 
 #include <cstring>
 

@@ -1,8 +1,10 @@
 // The library's one exported entry and its load hook.
 
-#include "engine/meter_effect_with_editor.h"
+#include "host/host_boundary.h"
 #include "host/module.h"
 #include "host/opcodes.h"
+#include "platform/module_instance.h"
+#include "plugin/meter_effect_with_editor.h"
 
 #include <new>
 
@@ -10,7 +12,7 @@
 #include <windows.h>
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID) {
-    moduleInstance = instance;
+    moduleInstance = reinterpret_cast<platform::ModuleHandle>(instance);
     return TRUE;
 }
 #else
@@ -21,7 +23,7 @@ namespace {
 __attribute__((constructor)) void recordModuleInstance() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&recordModuleInstance), &info))
-        moduleInstance = info.dli_fbase;
+        moduleInstance = static_cast<platform::ModuleHandle>(info.dli_fbase);
 }
 } // namespace
 #endif
@@ -37,12 +39,14 @@ pluginMain(HostCallback hostCallback) __asm__("main");
 
 extern "C" EffectRecord* TROB_CALL pluginMain(HostCallback hostCallback) {
     if (!hostCallback) return nullptr;
-    if (hostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
-    auto* effect = new (std::nothrow) MeterEffectWithEditor(hostCallback);
-    if (!effect) return nullptr;
-    if (editorCreationFailed) {
-        delete effect;
-        return nullptr;
-    }
-    return effect->getRecord();
+    return answerHostCall([&]() -> EffectRecord* {
+        if (hostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+        auto* effect = new (std::nothrow) MeterEffectWithEditor(hostCallback);
+        if (!effect) return nullptr;
+        if (editorCreationFailed) {
+            delete effect;
+            return nullptr;
+        }
+        return effect->getRecord();
+    });
 }

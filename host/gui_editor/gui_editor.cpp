@@ -1,4 +1,4 @@
-#include "host/gui_editor.h"
+#include "host/gui_editor/gui_editor.h"
 
 #include "host/effect_base_x.h"
 #include "platform/windowing.h"
@@ -60,12 +60,16 @@ void GuiEditor::redraw(void*) {
 }
 
 void GuiEditor::idlePump() {
-    // Tick arithmetic is unsigned and wraps, as the system's tick counter does.
+    // The tick counter wraps after 49.7 days: ticks are compared by their signed difference,
+    // so that the 50 ms rhythm holds across the wrap.
+    const auto before = [](std::uint32_t a, std::uint32_t b) {
+        return static_cast<std::int32_t>(a - b) < 0;
+    };
     std::uint32_t now = platform::getTickCount();
-    if (now < nextIdleTicks) {
+    if (before(now, nextIdleTicks)) {
         sleepFor(4);
         now += 4;
-        if (now < nextIdleTicks - 50) return;
+        if (before(now, nextIdleTicks - 50)) return;
     }
     idle();
     platform::dispatchOnePendingPaint();
@@ -73,6 +77,13 @@ void GuiEditor::idlePump() {
     insideHostIdle = true;
     if (effect) effect->requestHostIdle();
     insideHostIdle = false;
+}
+
+void GuiEditor::closeFrame() {
+    if (Frame* closing = frame) {
+        frame = nullptr;
+        closing->dispose();
+    }
 }
 
 void GuiEditor::sleepFor(std::int32_t milliseconds) {
