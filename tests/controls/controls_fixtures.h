@@ -4,6 +4,7 @@
 // pictures and a pixel comparison that leaves PNG files behind when it fails.
 
 #include "host/effect_base_x.h"
+#include "host/gui_editor/gui_editor.h"
 #include "platform/headless/headless.h"
 #include "platform/png_export.h"
 #include "tests/views/views_fixtures.h"
