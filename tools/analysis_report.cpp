@@ -1,5 +1,7 @@
 #include "tools/analysis_report.h"
 
+#include "tools/number_text.h"
+
 #include <cmath>
 
 namespace analysis_report {
@@ -27,12 +29,10 @@ std::string centreText(double hz) {
     return text;
 }
 
-// JSON has no NaN or infinity; meter values never are, but keep the output valid regardless.
+// Every number is written as the float it is (or, for derived values, is rounded to), in its
+// shortest round-trip form.
 std::string number(double v) {
-    if (!std::isfinite(v)) return "null";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", v);
-    return text;
+    return number_text::json(static_cast<float>(v));
 }
 
 std::string jsonString(const std::string& s) {

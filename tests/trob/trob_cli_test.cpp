@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -167,8 +170,77 @@ TEST_F(TrobCli, CsvHoldsTheWholeSeriesAtThirtyPollsASecond) {
     EXPECT_EQ((rows.size() - 1) % 30, 0u);
     EXPECT_GE(polls, 60u);
     EXPECT_LE(polls, 62u);
-    EXPECT_EQ(rows[1].substr(0, rows[1].find(',', rows[1].find(',') + 1)), "0.0348,20000");
-    EXPECT_EQ(rows.back().rfind("2.0000,25,", 0), 0u) << rows.back();
+    // 1536 frames (three blocks) are the first to pass 1/30 s.
+    EXPECT_EQ(rows[1].substr(0, rows[1].find(',', rows[1].find(',') + 1)), "0.034829933,20000");
+    EXPECT_EQ(rows.back().rfind("2,25,", 0), 0u) << rows.back();
+}
+
+std::vector<std::string> fields(const std::string& row) {
+    std::vector<std::string> out;
+    std::stringstream s(row);
+    for (std::string f; std::getline(s, f, ',');)
+        out.push_back(f);
+    return out;
+}
+
+// True when `text` reads as a float whose shortest round-trip text is `text` itself.
+::testing::AssertionResult isShortestFloat(const std::string& text) {
+    char* end = nullptr;
+    const float value = std::strtof(text.c_str(), &end);
+    if (end != text.c_str() + text.size())
+        return ::testing::AssertionFailure() << "'" << text << "' is not a number";
+    char again[32];
+    const auto r = std::to_chars(again, again + sizeof again, value);
+    if (std::string(again, r.ptr) != text)
+        return ::testing::AssertionFailure()
+               << "'" << text << "' is not the shortest form of its float ('"
+               << std::string(again, r.ptr) << "')";
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(TrobCli, JsonAndCsvWriteShortestRoundTripFloatsThatAgreeBitForBit) {
+    const auto wav = writeFile(
+        "pair.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, 1.5, [](int c, std::size_t n) {
+            return tone(c ? 700 : 2900, 44100, n, 0.3) + tone(130, 44100, n, c ? 0.1 : 0.4);
+        });
+    const fs::path csv = dir / "series.csv";
+    // 0.123456789 is a float whose six-digit form (0.123457) reads back as another float.
+    const std::string args = "analyse '" + wav.string() +
+                             "' --json --edge-taper 0.123456789 --csv '" + csv.string() + "'";
+    const TrobRun r = trob(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"taper\": 0.12345679,"), std::string::npos) << r.out;
+
+    const std::regex jsonNumber(R"(": (-?[0-9][0-9.eE+-]*))");
+    int numbers = 0;
+    for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), jsonNumber);
+         it != std::sregex_iterator(); ++it, ++numbers)
+        EXPECT_TRUE(isShortestFloat((*it)[1])) << "in the JSON";
+    EXPECT_GE(numbers, 30 * 7);
+
+    const auto rows = lines(slurp(csv));
+    ASSERT_GT(rows.size(), 31u);
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        for (const auto& f : fields(rows[i]))
+            ASSERT_TRUE(isShortestFloat(f)) << "CSV row " << i << ": " << rows[i];
+    // The last 30 rows are the final reading, which the JSON reports: the same texts.
+    for (std::size_t i = rows.size() - 30; i < rows.size(); ++i) {
+        const auto f = fields(rows[i]);
+        ASSERT_EQ(f.size(), 7u);
+        const std::string band =
+            "{\"centre_hz\": " + f[1] + ", \"balance\": " + f[2] + ", \"balance_db\": ";
+        const auto at = r.out.find(band);
+        ASSERT_NE(at, std::string::npos) << band;
+        const std::string rest = ", \"level\": " + f[3] + ", \"spread\": " + f[4] +
+                                 ", \"taper\": " + f[5] + ", \"highlight\": " + f[6] + "}";
+        EXPECT_NE(r.out.find(rest, at), std::string::npos) << rows[i];
+    }
+
+    // A second run prints the same bytes.
+    const std::string first = slurp(csv);
+    const TrobRun again = trob(args);
+    EXPECT_EQ(again.out, r.out);
+    EXPECT_EQ(slurp(csv), first);
 }
 
 TEST_F(TrobCli, AnEmptyFilePrintsTheTableOfSilence) {
