@@ -1,108 +1,15 @@
 // `trob analyse` end to end: real files in, the table, JSON and CSV out, and every error a
 // user can run into ending with a clear message and a non-zero status.
 
-#include <sndfile.h>
-
-#include <gtest/gtest.h>
+#include "tests/trob/trob_test_support.h"
 
 #include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <numbers>
 #include <regex>
-#include <sstream>
-#include <string>
-#include <sys/wait.h>
-#include <vector>
 
 namespace {
 
+using namespace trob_test;
 namespace fs = std::filesystem;
-
-struct TrobRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class TrobCli : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("trob_cli_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    TrobRun trob(const std::string& args) {
-        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-        const std::string command = std::string("'") + TROB_PROGRAM + "' " + args + " >'" +
-                                    out.string() + "' 2>'" + err.string() + "' </dev/null";
-        TrobRun r;
-        const int raw = std::system(command.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = slurp(out);
-        r.err = slurp(err);
-        return r;
-    }
-
-    // Writes `channels` channels of `seconds` of audio; channel c gets `make(c, n)`.
-    template <typename Make>
-    fs::path writeFile(const std::string& name, int format, int channels, int rate, double seconds,
-                       Make make) {
-        const fs::path path = dir / name;
-        SF_INFO info{};
-        info.samplerate = rate;
-        info.channels = channels;
-        info.format = format;
-        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-        EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
-        if (!f) return path;
-        const auto frames = static_cast<std::size_t>(rate * seconds);
-        std::vector<float> data(frames * channels);
-        for (std::size_t n = 0; n < frames; ++n)
-            for (int c = 0; c < channels; ++c)
-                data[n * channels + c] = make(c, n);
-        sf_writef_float(f, data.data(), static_cast<sf_count_t>(frames));
-        sf_close(f);
-        return path;
-    }
-
-    fs::path dir;
-};
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::stringstream s(text);
-    for (std::string line; std::getline(s, line);)
-        out.push_back(line);
-    return out;
-}
-
-// The value of `key` in the JSON object of the band centred at `hz`.
-double jsonBandValue(const std::string& json, const std::string& hz, const std::string& key) {
-    const auto band = json.find("{\"centre_hz\": " + hz + ",");
-    if (band == std::string::npos) return NAN;
-    const auto end = json.find('}', band);
-    const auto at = json.find("\"" + key + "\": ", band);
-    if (at == std::string::npos || at > end) return NAN;
-    return std::stod(json.substr(at + key.size() + 4));
-}
-
-float tone(double hz, int rate, std::size_t n, double amplitude = 0.5) {
-    return static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * hz * n / rate));
-}
 
 TEST_F(TrobCli, DemoTableListsEveryBandFromTheTopDownAndLightsTheLoudBand) {
     const TrobRun r = trob("analyse");
@@ -292,7 +199,17 @@ TEST_F(TrobCli, ErrorsAreClearAndEndWithANonZeroStatus) {
         {"analyse --level-curve", 2, "--level-curve"},
         {"analyse --edge-taper inf", 2, "--edge-taper"},
         {"analyse '" + surround.string() + "' --rate 48000", 2, "demo signal only"},
-        {"analyse a.wav b.wav", 2, "one FILE"},
+        {"analyse a.wav b.wav --csv x.csv", 2, "--csv takes the series of one FILE"},
+        {"analyse --phase-threshold 1.5", 2, "--phase-threshold"},
+        {"analyse --min-duration -1", 2, "--min-duration"},
+        {"analyse -j 0", 2, "-j"},
+        {"analyse --jobs 2.5", 2, "--jobs"},
+        {"analyse --out x.png", 2, "--out belongs to plot"},
+        {"plot", 2, "plot needs --out"},
+        {"plot a.wav b.wav --out x.png", 2, "one FILE"},
+        {"plot --out x.png --width 100", 2, "--width"},
+        {"plot --out x.png --summary", 2, "belong to analyse"},
+        {"plot --out '" + (dir / "no/such/dir/x.png").string() + "'", 1, "cannot write"},
         {"frobnicate", 2, "unknown command"},
         {"", 2, "usage"},
     };
