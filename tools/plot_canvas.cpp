@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 
 bool PlotCanvas::create(int width, int height, Rgb background) {
@@ -93,9 +94,14 @@ PlotFont::PlotFont() = default;
 PlotFont::~PlotFont() = default;
 
 namespace {
-// fontconfig's default configuration, loaded once and shared by every font.
+// fontconfig's default configuration, loaded once, shared by every font and handed back at
+// exit (its caches would otherwise read as leaks).
 bool fontconfigReady() {
-    static const bool ready = FcInit() == FcTrue;
+    static const bool ready = [] {
+        if (FcInit() != FcTrue) return false;
+        std::atexit([] { FcFini(); });
+        return true;
+    }();
     return ready;
 }
 

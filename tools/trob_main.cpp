@@ -388,7 +388,13 @@ void analyseAll(const Options& o, unsigned jobs,
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < count;) {
-            FileResult r = analyseOne(o, o.files[i], false);
+            FileResult r;
+            try {
+                r = analyseOne(o, o.files[i], false);
+            } catch (const std::exception& e) {
+                r.failed = true;
+                r.error = o.files[i] + ": " + e.what();
+            }
             std::lock_guard lock(mutex);
             results[i] = std::move(r);
             ready.notify_all();
