@@ -1,5 +1,8 @@
 #include "tools/analysis_report.h"
 
+#include "tools/number_text.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace analysis_report {
@@ -27,12 +30,10 @@ std::string centreText(double hz) {
     return text;
 }
 
-// JSON has no NaN or infinity; meter values never are, but keep the output valid regardless.
+// Every number is written as the float it is (or, for derived values, is rounded to), in its
+// shortest round-trip form.
 std::string number(double v) {
-    if (!std::isfinite(v)) return "null";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", v);
-    return text;
+    return number_text::json(static_cast<float>(v));
 }
 
 std::string jsonString(const std::string& s) {
@@ -50,6 +51,24 @@ std::string jsonString(const std::string& s) {
         }
     }
     return out + "\"";
+}
+void printHeader(std::FILE* out, const AnalysisInfo& info) {
+    std::fprintf(out, "%s: %.3f s at %g Hz, blocks of %d frames\n\n", info.source.c_str(),
+                 info.sampleRate > 0 ? info.frames / info.sampleRate : 0.0, info.sampleRate,
+                 info.blockSize);
+}
+
+void printInfoJson(std::FILE* out, const AnalysisInfo& info) {
+    std::fprintf(out, "{\n  \"source\": %s,\n  \"sample_rate\": %s,\n  \"frames\": %lld,\n",
+                 jsonString(info.source).c_str(), number(info.sampleRate).c_str(),
+                 static_cast<long long>(info.frames));
+    std::fprintf(out, "  \"seconds\": %s,\n  \"block_size\": %d,\n",
+                 number(info.sampleRate > 0 ? info.frames / info.sampleRate : 0.0).c_str(),
+                 info.blockSize);
+}
+
+int percent(double share) {
+    return static_cast<int>(std::lround(share * 100.0));
 }
 } // namespace
 
@@ -73,7 +92,10 @@ double balanceDecibels(float position) {
 }
 
 std::string balanceText(float position) {
-    const double db = balanceDecibels(position);
+    return decibelText(balanceDecibels(position));
+}
+
+std::string decibelText(double db) {
     char text[40];
     if (std::fabs(db) >= kEdgeDecibels)
         std::snprintf(text, sizeof text, "%c>18", db > 0 ? 'R' : 'L');
@@ -105,9 +127,7 @@ std::string textBar(float balance, float spread, float taper, float highlight, i
 }
 
 void printTable(std::FILE* out, const MeterReading& r, const AnalysisInfo& info) {
-    std::fprintf(out, "%s: %.3f s at %g Hz, blocks of %d frames\n\n", info.source.c_str(),
-                 info.sampleRate > 0 ? info.frames / info.sampleRate : 0.0, info.sampleRate,
-                 info.blockSize);
+    printHeader(out, info);
     std::fprintf(out, "%9s  %-5s %8s  %6s  %6s  %9s  %-37s\n", "band", "L/R dB", "position",
                  "level", "spread", "highlight", "L               centre               R");
     for (int k = kAnalysedBands - 1; k >= 0; --k) {
@@ -119,12 +139,8 @@ void printTable(std::FILE* out, const MeterReading& r, const AnalysisInfo& info)
 }
 
 void printJson(std::FILE* out, const MeterReading& r, const AnalysisInfo& info) {
-    std::fprintf(out, "{\n  \"source\": %s,\n  \"sample_rate\": %s,\n  \"frames\": %lld,\n",
-                 jsonString(info.source).c_str(), number(info.sampleRate).c_str(),
-                 static_cast<long long>(info.frames));
-    std::fprintf(out, "  \"seconds\": %s,\n  \"block_size\": %d,\n  \"bands\": [\n",
-                 number(info.sampleRate > 0 ? info.frames / info.sampleRate : 0.0).c_str(),
-                 info.blockSize);
+    printInfoJson(out, info);
+    std::fprintf(out, "  \"bands\": [\n");
     for (int k = kAnalysedBands - 1; k >= 0; --k) {
         std::fprintf(out,
                      "    {\"centre_hz\": %s, \"balance\": %s, \"balance_db\": %s, "
@@ -134,7 +150,100 @@ void printJson(std::FILE* out, const MeterReading& r, const AnalysisInfo& info) 
                      number(r.spread[k]).c_str(), number(r.taper[k]).c_str(),
                      number(r.highlight[k]).c_str(), k > 0 ? "," : "");
     }
-    std::fprintf(out, "  ]\n}\n");
+    std::fprintf(out, "  ]\n}");
+}
+
+std::string bandName(int band) {
+    return centreText(kCentres[band]);
+}
+
+std::string bandList(const std::vector<int>& bands) {
+    std::string text;
+    for (std::size_t i = 0; i < bands.size();) {
+        std::size_t j = i;
+        while (j + 1 < bands.size() && bands[j + 1] == bands[j] + 1)
+            ++j;
+        if (!text.empty()) text += ", ";
+        text += bandName(bands[i]);
+        if (j > i) text += " - " + bandName(bands[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
+std::string clockText(double seconds) {
+    const long long hundredths = std::llround(std::max(0.0, seconds) * 100.0);
+    char text[40];
+    std::snprintf(text, sizeof text, "%lld:%02lld.%02lld", hundredths / 6000, hundredths / 100 % 60,
+                  hundredths % 100);
+    return text;
+}
+
+void printSummary(std::FILE* out, const FileSummary& s, const AnalysisInfo& info,
+                  const PhaseCriteria& criteria) {
+    printHeader(out, info);
+    std::fprintf(out, "%9s  %17s  %-23s  %-23s\n", "", "------ level ----",
+                 "------- balance -------", "-------- spread -------");
+    std::fprintf(out, "%9s  %8s %8s  %7s %7s %7s  %7s %7s %7s\n", "band", "mean", "95%", "mean dB",
+                 "L>3dB", "R>3dB", "mean", "max", ">0.5");
+    for (int k = kAnalysedBands - 1; k >= 0; --k) {
+        const BandSummary& b = s.bands[k];
+        std::fprintf(out, "%9s  %8.3f %8.3f  %7s %6d%% %6d%%  %7.3f %7.3f %6d%%\n",
+                     centreText(kCentres[k]).c_str(), b.levelMean, b.levelP95,
+                     decibelText(b.balanceDbMean).c_str(), percent(b.leftLeanShare),
+                     percent(b.rightLeanShare), b.spreadMean, b.spreadMax,
+                     percent(b.spreadOverHalfShare));
+    }
+    std::fprintf(out, "\nphase problems (spread above %g for %g s or more): ", criteria.threshold,
+                 criteria.minDuration);
+    if (s.phaseRanges.empty()) {
+        std::fprintf(out, "none\n");
+        return;
+    }
+    std::fprintf(out, "%zu\n", s.phaseRanges.size());
+    for (const PhaseRange& r : s.phaseRanges)
+        std::fprintf(out, "  %s - %s  (%.2f s)  spread up to %.2f  %zu band%s: %s\n",
+                     clockText(r.start).c_str(), clockText(r.end).c_str(), r.end - r.start,
+                     r.maxSpread, r.bands.size(), r.bands.size() == 1 ? "" : "s",
+                     bandList(r.bands).c_str());
+}
+
+void printSummaryJson(std::FILE* out, const FileSummary& s, const AnalysisInfo& info,
+                      const PhaseCriteria& criteria) {
+    printInfoJson(out, info);
+    std::fprintf(out, "  \"phase_threshold\": %s,\n  \"min_duration_s\": %s,\n  \"bands\": [\n",
+                 number(criteria.threshold).c_str(), number(criteria.minDuration).c_str());
+    for (int k = kAnalysedBands - 1; k >= 0; --k) {
+        const BandSummary& b = s.bands[k];
+        std::fprintf(out,
+                     "    {\"centre_hz\": %s, \"level_mean\": %s, \"level_p95\": %s, "
+                     "\"balance_db_mean\": %s, \"left_lean_share\": %s, "
+                     "\"right_lean_share\": %s, \"spread_mean\": %s, \"spread_max\": %s, "
+                     "\"spread_over_half_share\": %s}%s\n",
+                     number(kCentres[k]).c_str(), number(b.levelMean).c_str(),
+                     number(b.levelP95).c_str(), number(b.balanceDbMean).c_str(),
+                     number(b.leftLeanShare).c_str(), number(b.rightLeanShare).c_str(),
+                     number(b.spreadMean).c_str(), number(b.spreadMax).c_str(),
+                     number(b.spreadOverHalfShare).c_str(), k > 0 ? "," : "");
+    }
+    std::fprintf(out, "  ],\n  \"phase_problems\": [");
+    for (std::size_t i = 0; i < s.phaseRanges.size(); ++i) {
+        const PhaseRange& r = s.phaseRanges[i];
+        std::string bands;
+        for (auto k = r.bands.rbegin(); k != r.bands.rend(); ++k)
+            bands += (bands.empty() ? "" : ", ") + number(kCentres[*k]);
+        std::fprintf(out,
+                     "%s\n    {\"start_s\": %s, \"end_s\": %s, \"max_spread\": %s, "
+                     "\"bands_hz\": [%s]}",
+                     i ? "," : "", number(r.start).c_str(), number(r.end).c_str(),
+                     number(r.maxSpread).c_str(), bands.c_str());
+    }
+    std::fprintf(out, "%s]\n}", s.phaseRanges.empty() ? "" : "\n  ");
+}
+
+void printErrorJson(std::FILE* out, const std::string& source, const std::string& error) {
+    std::fprintf(out, "{\n  \"source\": %s,\n  \"error\": %s\n}", jsonString(source).c_str(),
+                 jsonString(error).c_str());
 }
 
 } // namespace analysis_report

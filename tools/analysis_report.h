@@ -3,9 +3,11 @@
 // the helpers both share (band centres, balance in dB, the text bar).
 
 #include "tools/band_analyser.h"
+#include "tools/series_summary.h"
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 struct AnalysisInfo {
     std::string source; // file name or "demo signal"
@@ -26,12 +28,29 @@ double balanceDecibels(float position);
 
 // "L 6.0", "R 3.0", "  0.0", "R>18" and so on: which side is louder and by how much.
 std::string balanceText(float position);
+// The same for a difference in dB (positive: right louder).
+std::string decibelText(double decibels);
 
 // Where the band's bar would sit on the editor's stereo axis, in `width` characters: '=' for
 // the bar, '#' when the highlight is lit, '|' for the centre, '.' elsewhere.
 std::string textBar(float balance, float spread, float taper, float highlight, int width = 37);
 
+// "20 kHz", "1.25 kHz", "31.5 Hz": the band's centre as the meter's scale labels it.
+std::string bandName(int band);
+// "25 Hz - 20 kHz", "63 Hz, 1 kHz - 4 kHz": ascending band indices, neighbours joined.
+std::string bandList(const std::vector<int>& bands);
+// "0:02.27", "12:05.00": a time in the file as minutes, seconds and hundredths.
+std::string clockText(double seconds);
+
 void printTable(std::FILE* out, const MeterReading& reading, const AnalysisInfo& info);
+void printSummary(std::FILE* out, const FileSummary& summary, const AnalysisInfo& info,
+                  const PhaseCriteria& criteria);
+
+// The JSON forms: one object each, without a line break after the closing brace, so that
+// several can stand in one array.
 void printJson(std::FILE* out, const MeterReading& reading, const AnalysisInfo& info);
+void printSummaryJson(std::FILE* out, const FileSummary& summary, const AnalysisInfo& info,
+                      const PhaseCriteria& criteria);
+void printErrorJson(std::FILE* out, const std::string& source, const std::string& error);
 
 } // namespace analysis_report

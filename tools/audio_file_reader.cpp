@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 
 AudioFileReader::~AudioFileReader() {
@@ -21,6 +22,10 @@ bool AudioFileReader::open(const std::string& path) {
         return false;
     }
     SF_INFO info{};
+    // libsndfile keeps the error of a failed open in one process-wide place: files opened on
+    // several threads take turns so that each reads its own.
+    static std::mutex openMutex;
+    std::lock_guard turn(openMutex);
     file = sf_open(path.c_str(), SFM_READ, &info);
     if (!file) {
         const int code = sf_error(nullptr);

@@ -1,6 +1,7 @@
 #include "tools/csv_series_writer.h"
 
 #include "tools/analysis_report.h"
+#include "tools/number_text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -22,10 +23,14 @@ bool CsvSeriesWriter::open(const std::string& path) {
 
 void CsvSeriesWriter::write(const MeterReading& r) {
     if (!file) return;
+    using number_text::shortest;
+    const std::string time = shortest(static_cast<float>(r.time));
     for (int k = kAnalysedBands - 1; k >= 0; --k)
-        std::fprintf(file, "%.4f,%g,%.6g,%.6g,%.6g,%.6g,%.6g\n", r.time,
-                     analysis_report::bandCentre(k), r.balance[k], r.level[k], r.spread[k],
-                     r.taper[k], r.highlight[k]);
+        std::fprintf(file, "%s,%s,%s,%s,%s,%s,%s\n", time.c_str(),
+                     shortest(static_cast<float>(analysis_report::bandCentre(k))).c_str(),
+                     shortest(r.balance[k]).c_str(), shortest(r.level[k]).c_str(),
+                     shortest(r.spread[k]).c_str(), shortest(r.taper[k]).c_str(),
+                     shortest(r.highlight[k]).c_str());
 }
 
 bool CsvSeriesWriter::close() {

@@ -19,6 +19,10 @@ using MainProc = EffectRecord*(TROB_CALL*)(HostCallback);
 // the loading host is known per thread; afterwards each record leads to its host.
 thread_local PluginHost* loadingHost = nullptr;
 std::mutex registryMutex;
+// Hosts make and close plug-in instances on one thread; a host running several instances on
+// worker threads takes turns here. Loading and `main` touch the library's process-wide state
+// (its load hook, the editor-failure flag), and closing runs the effect's destructor.
+std::mutex lifetimeMutex;
 std::map<EffectRecord*, PluginHost*>& registry() {
     static std::map<EffectRecord*, PluginHost*> hosts;
     return hosts;
@@ -63,14 +67,19 @@ PluginHost::~PluginHost() {
 
 bool PluginHost::load(const std::string& path) {
     unload();
+    std::lock_guard turn(lifetimeMutex);
     errorText.clear();
+    auto drop = [this] {
+        closeLibrary(library);
+        library = nullptr;
+    };
     library = openLibrary(path, errorText);
     if (!library) return false;
 
     auto entry = reinterpret_cast<MainProc>(findSymbol(library, "main"));
     if (!entry) {
         errorText = path + " is not a plug-in: it exports no entry `main`";
-        unload();
+        drop();
         return false;
     }
     loadingHost = this;
@@ -78,12 +87,12 @@ bool PluginHost::load(const std::string& path) {
     loadingHost = nullptr;
     if (!fresh) {
         errorText = path + ": the plug-in refused to start (`main` returned no effect)";
-        unload();
+        drop();
         return false;
     }
     if (fresh->magic != kEffectMagic) {
         errorText = path + ": `main` returned a record without the effect magic";
-        unload(); // a record we cannot trust is not closed, only dropped with the library
+        drop(); // a record we cannot trust is not closed, only dropped with the library
         return false;
     }
     effect = fresh;
@@ -94,6 +103,7 @@ bool PluginHost::load(const std::string& path) {
 
 void PluginHost::unload() {
     if (effect) close();
+    std::lock_guard turn(lifetimeMutex);
     if (library) closeLibrary(library);
     library = nullptr;
 }
@@ -123,6 +133,7 @@ float PluginHost::getParameter(std::int32_t index) {
 
 IntPtr PluginHost::close() {
     if (!effect) return 0;
+    std::lock_guard turn(lifetimeMutex);
     EffectRecord* closing = effect;
     IntPtr result = closing->dispatcher(closing, effClose, 0, 0, nullptr, 0.0f);
     effect = nullptr;

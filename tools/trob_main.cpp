@@ -6,17 +6,27 @@
 #include "tools/band_analyser.h"
 #include "tools/csv_series_writer.h"
 #include "tools/demo_signal.h"
+#include "tools/file_plot.h"
+#include "tools/series_summary.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 #ifndef TROB_DEFAULT_PLUGIN
 #define TROB_DEFAULT_PLUGIN "TROBEdit.so"
@@ -26,6 +36,8 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
+constexpr int kOutOfPhase = 3;
+constexpr double kMostJobs = 256;
 // The rates the analyser measures at; outside them it would keep its last rate.
 constexpr double kLowestRate = 1000.0;
 constexpr double kHighestRate = 10000000.0;
@@ -34,16 +46,27 @@ constexpr int kLargestBlock = 1 << 20;
 constexpr double kProgressAfterSeconds = 5.0;
 
 const char* const kUsage =
-    "usage: trob analyse [FILE] [options]\n"
+    "usage: trob analyse [FILE...] [options]\n"
+    "       trob plot [FILE] --out PATH.png [options]\n"
     "\n"
-    "Runs FILE (any format libsndfile reads: WAV, FLAC, AIFF, Ogg, ...; mono or stereo)\n"
-    "through the TROBEdit analyser and prints, per third-octave band from 20 kHz down to\n"
-    "25 Hz, what its meters show at the end. Without FILE it analyses a built-in ten-second\n"
-    "demo signal.\n"
+    "analyse runs each FILE (any format libsndfile reads: WAV, FLAC, AIFF, Ogg, ...; mono or\n"
+    "stereo) through the TROBEdit analyser and prints, per third-octave band from 20 kHz down\n"
+    "to 25 Hz, what its meters show at the end, or with --summary what they showed over the\n"
+    "whole file. Several files are analysed in parallel and reported in the order given.\n"
+    "plot draws the whole file as one picture: balance and level above, spread beneath.\n"
+    "Without FILE both use a built-in ten-second demo signal.\n"
     "\n"
     "options:\n"
-    "  --csv PATH               write the whole time series (every 1/30 s) as CSV\n"
-    "  --json                   print the final table as JSON instead of text\n"
+    "  --summary                per band over the whole file: level, balance, spread, and the\n"
+    "                           time ranges in which bands are out of phase\n"
+    "  --json                   print JSON instead of text (an array for several files)\n"
+    "  --csv PATH               write the whole time series (every 1/30 s) as CSV (one FILE)\n"
+    "  --phase-threshold X      a band is out of phase while its spread is above X (0.6)\n"
+    "  --min-duration S         ...for at least S seconds (0.5)\n"
+    "  --fail-on-phase          exit with status 3 when any file is out of phase\n"
+    "  -j, --jobs N             analyse N files at a time (default: the number of cores)\n"
+    "  --out PATH               plot: the PNG file to write\n"
+    "  --width N                plot: width in pixels (default 1200)\n"
     "  --rate HZ                sample rate of the demo signal (default 44100)\n"
     "  --block N                frames per processing block (default 512)\n"
     "  --spread-gain X          parameter 11 (default 1.0)\n"
@@ -51,12 +74,24 @@ const char* const kUsage =
     "  --level-curve X          parameter 13 (default 0.5)\n"
     "  --highlight-curve X      parameter 14 (default 0.0; the demo uses 0.2)\n"
     "  --plugin PATH            the plug-in to load (default: the one built beside trob)\n"
-    "  -h, --help               show this text\n";
+    "  -h, --help               show this text\n"
+    "\n"
+    "exit status: 0 when all went well, 1 when any file could not be analysed, 2 for a\n"
+    "usage error, 3 with --fail-on-phase when a file has phase problems (and none failed).\n";
+
+enum class Command { Analyse, Plot };
 
 struct Options {
-    std::optional<std::string> file;
+    Command command = Command::Analyse;
+    std::vector<std::string> files;
     std::optional<std::string> csv;
     bool json = false;
+    bool summary = false;
+    bool failOnPhase = false;
+    PhaseCriteria criteria;
+    unsigned jobs = 0; // 0: one per core
+    std::optional<std::string> out;
+    int width = 1200;
     std::optional<double> rate;
     int block = 512;
     AnalyserSettings settings;
@@ -106,15 +141,13 @@ std::string defaultPlugin() {
 int parse(int argc, char** argv, Options& o) {
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto value = [&](const char* name) -> const char* {
-            if (i + 1 >= argc) return nullptr;
-            (void)name;
-            return argv[++i];
-        };
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         auto numberOption = [&](double& out) -> bool {
-            const char* v = value(arg.c_str());
-            if (!v) return false;
-            return parseNumber(v, out);
+            const char* v = value();
+            return v && parseNumber(v, out);
+        };
+        auto wholeOption = [&](double& out, double lowest, double highest) -> bool {
+            return numberOption(out) && out == std::floor(out) && out >= lowest && out <= highest;
         };
         double number = 0.0;
         if (arg == "-h" || arg == "--help") {
@@ -122,19 +155,40 @@ int parse(int argc, char** argv, Options& o) {
             return -1;
         } else if (arg == "--json") {
             o.json = true;
-        } else if (arg == "--csv" || arg == "--plugin") {
-            const char* v = value(arg.c_str());
+        } else if (arg == "--summary") {
+            o.summary = true;
+        } else if (arg == "--fail-on-phase") {
+            o.failOnPhase = true;
+        } else if (arg == "--csv" || arg == "--plugin" || arg == "--out") {
+            const char* v = value();
             if (!v || !*v) return usageError(arg + " needs a path");
-            (arg == "--csv" ? o.csv : o.plugin) = v;
+            (arg == "--csv" ? o.csv : arg == "--out" ? o.out : o.plugin) = v;
         } else if (arg == "--rate") {
             if (!numberOption(number) || number < kLowestRate || number > kHighestRate)
                 return usageError("--rate needs a sample rate from 1000 to 10000000 Hz");
             o.rate = number;
         } else if (arg == "--block") {
-            if (!numberOption(number) || number != std::floor(number) || number < 1 ||
-                number > kLargestBlock)
+            if (!wholeOption(number, 1, kLargestBlock))
                 return usageError("--block needs a whole number of frames from 1 to 1048576");
             o.block = static_cast<int>(number);
+        } else if (arg == "-j" || arg == "--jobs") {
+            if (!wholeOption(number, 1, kMostJobs))
+                return usageError(arg + " needs a whole number of files from 1 to 256");
+            o.jobs = static_cast<unsigned>(number);
+        } else if (arg == "--width") {
+            if (!wholeOption(number, FilePlot::kNarrowest, FilePlot::kWidest))
+                return usageError("--width needs a whole number of pixels from " +
+                                  std::to_string(FilePlot::kNarrowest) + " to " +
+                                  std::to_string(FilePlot::kWidest));
+            o.width = static_cast<int>(number);
+        } else if (arg == "--phase-threshold") {
+            if (!numberOption(number) || number < 0 || number > 1)
+                return usageError("--phase-threshold needs a spread from 0 to 1");
+            o.criteria.threshold = static_cast<float>(number);
+        } else if (arg == "--min-duration") {
+            if (!numberOption(number) || number < 0)
+                return usageError("--min-duration needs a time in seconds, 0 or more");
+            o.criteria.minDuration = number;
         } else if (arg == "--spread-gain" || arg == "--edge-taper" || arg == "--level-curve" ||
                    arg == "--highlight-curve") {
             if (!numberOption(number)) return usageError(arg + " needs a finite number");
@@ -145,13 +199,20 @@ int parse(int argc, char** argv, Options& o) {
             target = static_cast<float>(number);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option '" + arg + "'");
-        } else if (o.file) {
-            return usageError("only one FILE can be analysed at a time");
         } else {
-            o.file = arg;
+            o.files.push_back(arg);
         }
     }
-    if (o.file && o.rate) return usageError("--rate applies to the demo signal only");
+    if (!o.files.empty() && o.rate) return usageError("--rate applies to the demo signal only");
+    if (o.csv && o.files.size() > 1) return usageError("--csv takes the series of one FILE");
+    if (o.command == Command::Plot) {
+        if (o.files.size() > 1) return usageError("plot draws one FILE at a time");
+        if (!o.out) return usageError("plot needs --out PATH.png");
+        if (o.summary || o.csv || o.failOnPhase)
+            return usageError("--summary, --csv and --fail-on-phase belong to analyse");
+    } else if (o.out) {
+        return usageError("--out belongs to plot");
+    }
     o.settings.blockSize = o.block;
     return 0;
 }
@@ -180,54 +241,240 @@ private:
     int last = -1;
 };
 
-int analyse(Options& o) {
-    std::unique_ptr<AudioSource> source;
+// What one file's analysis left: its report (text or one JSON object), or why it failed.
+struct FileResult {
+    std::string report;
+    std::string error;
+    bool failed = false;
+    bool outOfPhase = false;
+};
+
+// Collects what the analysis functions print into a string.
+class TextBuffer {
+public:
+    TextBuffer() : file(open_memstream(&data, &size)) {}
+    ~TextBuffer() {
+        if (file) std::fclose(file);
+        std::free(data);
+    }
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
+    std::FILE* stream() const { return file; }
+    bool ok() const { return file != nullptr; }
+    std::string take() {
+        if (!file || std::fflush(file) != 0) return {};
+        return std::string(data, size);
+    }
+
+private:
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* file;
+};
+
+// One run of the plug-in over one source: the readings go to the summary (and the CSV, and
+// `onPoll`), the final reading and the summary come back.
+struct Analysis {
     AnalysisInfo info;
-    if (o.file) {
+    MeterReading final;
+    FileSummary summary;
+};
+
+using ReadingSink = std::function<void(const MeterReading&)>;
+
+// False with `error` set when the source cannot be read or the plug-in not used.
+bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool progressShown,
+                 const ReadingSink& onPoll, Analysis& a, std::string& error) {
+    std::unique_ptr<AudioSource> source;
+    AnalyserSettings settings = o.settings;
+    if (file) {
         auto reader = std::make_unique<AudioFileReader>();
-        if (!reader->open(*o.file)) return failure(reader->error());
-        if (reader->sampleRate() < kLowestRate || reader->sampleRate() > kHighestRate)
-            return failure("'" + *o.file + "' has a sample rate of " +
-                           std::to_string(static_cast<long long>(reader->sampleRate())) +
-                           " Hz; the analyser measures from 1000 Hz to 10 MHz");
-        info.source = *o.file;
+        if (!reader->open(*file)) {
+            error = reader->error();
+            return false;
+        }
+        if (reader->sampleRate() < kLowestRate || reader->sampleRate() > kHighestRate) {
+            error = "'" + *file + "' has a sample rate of " +
+                    std::to_string(static_cast<long long>(reader->sampleRate())) +
+                    " Hz; the analyser measures from 1000 Hz to 10 MHz";
+            return false;
+        }
+        a.info.source = *file;
         source = std::move(reader);
     } else {
         source = std::make_unique<DemoSignal>(o.rate.value_or(44100.0));
-        info.source = "demo signal";
-        if (!o.settings.highlightCurve) o.settings.highlightCurve = DemoSignal::kHighlightCurve;
+        a.info.source = "demo signal";
+        if (!settings.highlightCurve) settings.highlightCurve = DemoSignal::kHighlightCurve;
     }
-    info.sampleRate = source->sampleRate();
-    info.frames = source->frameCount();
-    info.blockSize = o.block;
+    a.info.sampleRate = source->sampleRate();
+    a.info.frames = source->frameCount();
+    a.info.blockSize = o.block;
 
     CsvSeriesWriter csv;
-    if (o.csv && !csv.open(*o.csv)) return failure(csv.error());
-
+    if (o.csv && !csv.open(*o.csv)) {
+        error = csv.error();
+        return false;
+    }
+    // One plug-in instance per file, as a host gives each track its own.
     BandAnalyser analyser;
-    const std::string plugin = o.plugin.value_or(defaultPlugin());
-    if (!analyser.load(plugin)) return failure("plug-in not usable: " + analyser.error());
-
-    ProgressBar progress(isatty(STDERR_FILENO) &&
-                         info.frames > kProgressAfterSeconds * info.sampleRate);
-    MeterReading final;
+    if (!analyser.load(o.plugin.value_or(defaultPlugin()))) {
+        error = "plug-in not usable: " + analyser.error();
+        return false;
+    }
+    ProgressBar progress(progressShown &&
+                         a.info.frames > kProgressAfterSeconds * a.info.sampleRate);
+    SeriesSummary summary(o.criteria);
     const bool ok = analyser.run(
-        *source, o.settings,
+        *source, settings,
         [&](const MeterReading& r) {
+            summary.add(r);
             if (o.csv) csv.write(r);
+            if (onPoll) onPoll(r);
         },
-        [&](std::int64_t done, std::int64_t total) { progress.update(done, total); }, final);
+        [&](std::int64_t done, std::int64_t total) { progress.update(done, total); }, a.final);
     progress.finish();
-    if (!ok) return failure(*o.file + ": " + analyser.error());
+    if (!ok) {
+        error = a.info.source + ": " + analyser.error();
+        return false;
+    }
+    summary.add(a.final);
+    if (onPoll) onPoll(a.final);
+    a.summary = summary.finish(a.final.time);
     if (o.csv) {
-        csv.write(final);
-        if (!csv.close()) return failure(csv.error());
+        csv.write(a.final);
+        if (!csv.close()) {
+            error = csv.error();
+            return false;
+        }
+    }
+    return true;
+}
+
+FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
+                      bool progressShown) {
+    FileResult result;
+    Analysis a;
+    if (!runAnalysis(o, file, progressShown, nullptr, a, result.error)) {
+        result.failed = true;
+        return result;
+    }
+    result.outOfPhase = !a.summary.phaseRanges.empty();
+    TextBuffer text;
+    if (!text.ok()) {
+        result.failed = true;
+        result.error = "out of memory";
+        return result;
+    }
+    if (o.summary && o.json)
+        analysis_report::printSummaryJson(text.stream(), a.summary, a.info, o.criteria);
+    else if (o.summary)
+        analysis_report::printSummary(text.stream(), a.summary, a.info, o.criteria);
+    else if (o.json)
+        analysis_report::printJson(text.stream(), a.final, a.info);
+    else
+        analysis_report::printTable(text.stream(), a.final, a.info);
+    result.report = text.take();
+    return result;
+}
+
+// Analyses every file on `jobs` threads and hands the results to `deliver` in the order the
+// files were given, each as soon as it and all before it are done.
+void analyseAll(const Options& o, unsigned jobs,
+                const std::function<void(std::size_t, FileResult&)>& deliver) {
+    const std::size_t count = o.files.size();
+    std::vector<std::optional<FileResult>> results(count);
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < count;) {
+            FileResult r;
+            try {
+                r = analyseOne(o, o.files[i], false);
+            } catch (const std::exception& e) {
+                r.failed = true;
+                r.error = o.files[i] + ": " + e.what();
+            }
+            std::lock_guard lock(mutex);
+            results[i] = std::move(r);
+            ready.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < jobs; ++t)
+        workers.emplace_back(work);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::unique_lock lock(mutex);
+        ready.wait(lock, [&] { return results[i].has_value(); });
+        FileResult r = std::move(*results[i]);
+        results[i].reset();
+        lock.unlock();
+        deliver(i, r);
+    }
+    for (auto& w : workers)
+        w.join();
+}
+
+int analyse(const Options& o) {
+    if (o.files.size() <= 1) {
+        const std::optional<std::string> file =
+            o.files.empty() ? std::nullopt : std::optional(o.files[0]);
+        FileResult r = analyseOne(o, file, isatty(STDERR_FILENO));
+        if (r.failed) return failure(r.error);
+        std::fputs(r.report.c_str(), stdout);
+        if (o.json) std::fputc('\n', stdout);
+        if (std::fflush(stdout) != 0) return failure("cannot write the report");
+        return o.failOnPhase && r.outOfPhase ? kOutOfPhase : 0;
     }
 
+    unsigned jobs = o.jobs ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
+    jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, o.files.size()));
+    bool anyFailed = false, anyOutOfPhase = false;
+    if (o.json) std::fputs("[\n", stdout);
+    analyseAll(o, jobs, [&](std::size_t i, FileResult& r) {
+        if (r.failed) {
+            anyFailed = true;
+            std::fprintf(stderr, "trob: %s\n", r.error.c_str());
+            if (o.json) {
+                TextBuffer text;
+                if (text.ok()) analysis_report::printErrorJson(text.stream(), o.files[i], r.error);
+                r.report = text.take();
+            } else {
+                r.report = o.files[i] + ": not analysed: " + r.error + "\n";
+            }
+        }
+        anyOutOfPhase = anyOutOfPhase || r.outOfPhase;
+        if (o.json)
+            std::fprintf(stdout, "%s%s", i ? ",\n" : "", r.report.c_str());
+        else
+            std::fprintf(stdout, "%s%s", i ? "\n" : "", r.report.c_str());
+        std::fflush(stdout);
+    });
+    if (o.json) std::fputs("\n]\n", stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return failure("cannot write the report");
+    if (anyFailed) return kFailure;
+    return o.failOnPhase && anyOutOfPhase ? kOutOfPhase : 0;
+}
+
+int plot(const Options& o) {
+    const std::optional<std::string> file =
+        o.files.empty() ? std::nullopt : std::optional(o.files[0]);
+    FilePlot picture;
+    Analysis a;
+    std::string error;
+    if (!runAnalysis(
+            o, file, isatty(STDERR_FILENO), [&](const MeterReading& r) { picture.add(r); }, a,
+            error))
+        return failure(error);
+    if (!picture.draw(a.info, a.summary, o.criteria, o.width) || !picture.write(*o.out))
+        return failure(picture.error());
     if (o.json)
-        analysis_report::printJson(stdout, final, info);
+        picture.printLayoutJson(stdout, *o.out);
     else
-        analysis_report::printTable(stdout, final, info);
+        std::printf("%s: %d x %d pixels, %s, %zu phase problem%s\n", o.out->c_str(),
+                    picture.width(), picture.height(),
+                    analysis_report::clockText(a.summary.seconds).c_str(),
+                    a.summary.phaseRanges.size(), a.summary.phaseRanges.size() == 1 ? "" : "s");
     if (std::fflush(stdout) != 0) return failure("cannot write the report");
     return 0;
 }
@@ -244,11 +491,17 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (command != "analyse" && command != "analyze")
-        return usageError("unknown command '" + command + "'");
     Options options;
+    if (command == "plot")
+        options.command = Command::Plot;
+    else if (command != "analyse" && command != "analyze")
+        return usageError("unknown command '" + command + "'");
     const int status = parse(argc, argv, options);
     if (status < 0) return 0;
     if (status > 0) return status;
-    return analyse(options);
+    try {
+        return options.command == Command::Plot ? plot(options) : analyse(options);
+    } catch (const std::exception& e) {
+        return failure(e.what());
+    }
 }

@@ -1,105 +1,15 @@
 // `trob analyse` end to end: real files in, the table, JSON and CSV out, and every error a
 // user can run into ending with a clear message and a non-zero status.
 
-#include <sndfile.h>
+#include "tests/trob/trob_test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <numbers>
-#include <sstream>
-#include <string>
-#include <sys/wait.h>
-#include <vector>
+#include <charconv>
+#include <regex>
 
 namespace {
 
+using namespace trob_test;
 namespace fs = std::filesystem;
-
-struct TrobRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class TrobCli : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("trob_cli_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    TrobRun trob(const std::string& args) {
-        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-        const std::string command = std::string("'") + TROB_PROGRAM + "' " + args + " >'" +
-                                    out.string() + "' 2>'" + err.string() + "' </dev/null";
-        TrobRun r;
-        const int raw = std::system(command.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = slurp(out);
-        r.err = slurp(err);
-        return r;
-    }
-
-    // Writes `channels` channels of `seconds` of audio; channel c gets `make(c, n)`.
-    template <typename Make>
-    fs::path writeFile(const std::string& name, int format, int channels, int rate, double seconds,
-                       Make make) {
-        const fs::path path = dir / name;
-        SF_INFO info{};
-        info.samplerate = rate;
-        info.channels = channels;
-        info.format = format;
-        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-        EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
-        if (!f) return path;
-        const auto frames = static_cast<std::size_t>(rate * seconds);
-        std::vector<float> data(frames * channels);
-        for (std::size_t n = 0; n < frames; ++n)
-            for (int c = 0; c < channels; ++c)
-                data[n * channels + c] = make(c, n);
-        sf_writef_float(f, data.data(), static_cast<sf_count_t>(frames));
-        sf_close(f);
-        return path;
-    }
-
-    fs::path dir;
-};
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::stringstream s(text);
-    for (std::string line; std::getline(s, line);)
-        out.push_back(line);
-    return out;
-}
-
-// The value of `key` in the JSON object of the band centred at `hz`.
-double jsonBandValue(const std::string& json, const std::string& hz, const std::string& key) {
-    const auto band = json.find("{\"centre_hz\": " + hz + ",");
-    if (band == std::string::npos) return NAN;
-    const auto end = json.find('}', band);
-    const auto at = json.find("\"" + key + "\": ", band);
-    if (at == std::string::npos || at > end) return NAN;
-    return std::stod(json.substr(at + key.size() + 4));
-}
-
-float tone(double hz, int rate, std::size_t n, double amplitude = 0.5) {
-    return static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * hz * n / rate));
-}
 
 TEST_F(TrobCli, DemoTableListsEveryBandFromTheTopDownAndLightsTheLoudBand) {
     const TrobRun r = trob("analyse");
@@ -167,8 +77,77 @@ TEST_F(TrobCli, CsvHoldsTheWholeSeriesAtThirtyPollsASecond) {
     EXPECT_EQ((rows.size() - 1) % 30, 0u);
     EXPECT_GE(polls, 60u);
     EXPECT_LE(polls, 62u);
-    EXPECT_EQ(rows[1].substr(0, rows[1].find(',', rows[1].find(',') + 1)), "0.0348,20000");
-    EXPECT_EQ(rows.back().rfind("2.0000,25,", 0), 0u) << rows.back();
+    // 1536 frames (three blocks) are the first to pass 1/30 s.
+    EXPECT_EQ(rows[1].substr(0, rows[1].find(',', rows[1].find(',') + 1)), "0.034829933,20000");
+    EXPECT_EQ(rows.back().rfind("2,25,", 0), 0u) << rows.back();
+}
+
+std::vector<std::string> fields(const std::string& row) {
+    std::vector<std::string> out;
+    std::stringstream s(row);
+    for (std::string f; std::getline(s, f, ',');)
+        out.push_back(f);
+    return out;
+}
+
+// True when `text` reads as a float whose shortest round-trip text is `text` itself.
+::testing::AssertionResult isShortestFloat(const std::string& text) {
+    char* end = nullptr;
+    const float value = std::strtof(text.c_str(), &end);
+    if (end != text.c_str() + text.size())
+        return ::testing::AssertionFailure() << "'" << text << "' is not a number";
+    char again[32];
+    const auto r = std::to_chars(again, again + sizeof again, value);
+    if (std::string(again, r.ptr) != text)
+        return ::testing::AssertionFailure()
+               << "'" << text << "' is not the shortest form of its float ('"
+               << std::string(again, r.ptr) << "')";
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(TrobCli, JsonAndCsvWriteShortestRoundTripFloatsThatAgreeBitForBit) {
+    const auto wav = writeFile(
+        "pair.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, 1.5, [](int c, std::size_t n) {
+            return tone(c ? 700 : 2900, 44100, n, 0.3) + tone(130, 44100, n, c ? 0.1 : 0.4);
+        });
+    const fs::path csv = dir / "series.csv";
+    // 0.123456789 is a float whose six-digit form (0.123457) reads back as another float.
+    const std::string args = "analyse '" + wav.string() +
+                             "' --json --edge-taper 0.123456789 --csv '" + csv.string() + "'";
+    const TrobRun r = trob(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"taper\": 0.12345679,"), std::string::npos) << r.out;
+
+    const std::regex jsonNumber(R"(": (-?[0-9][0-9.eE+-]*))");
+    int numbers = 0;
+    for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), jsonNumber);
+         it != std::sregex_iterator(); ++it, ++numbers)
+        EXPECT_TRUE(isShortestFloat((*it)[1])) << "in the JSON";
+    EXPECT_GE(numbers, 30 * 7);
+
+    const auto rows = lines(slurp(csv));
+    ASSERT_GT(rows.size(), 31u);
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        for (const auto& f : fields(rows[i]))
+            ASSERT_TRUE(isShortestFloat(f)) << "CSV row " << i << ": " << rows[i];
+    // The last 30 rows are the final reading, which the JSON reports: the same texts.
+    for (std::size_t i = rows.size() - 30; i < rows.size(); ++i) {
+        const auto f = fields(rows[i]);
+        ASSERT_EQ(f.size(), 7u);
+        const std::string band =
+            "{\"centre_hz\": " + f[1] + ", \"balance\": " + f[2] + ", \"balance_db\": ";
+        const auto at = r.out.find(band);
+        ASSERT_NE(at, std::string::npos) << band;
+        const std::string rest = ", \"level\": " + f[3] + ", \"spread\": " + f[4] +
+                                 ", \"taper\": " + f[5] + ", \"highlight\": " + f[6] + "}";
+        EXPECT_NE(r.out.find(rest, at), std::string::npos) << rows[i];
+    }
+
+    // A second run prints the same bytes.
+    const std::string first = slurp(csv);
+    const TrobRun again = trob(args);
+    EXPECT_EQ(again.out, r.out);
+    EXPECT_EQ(slurp(csv), first);
 }
 
 TEST_F(TrobCli, AnEmptyFilePrintsTheTableOfSilence) {
@@ -220,7 +199,17 @@ TEST_F(TrobCli, ErrorsAreClearAndEndWithANonZeroStatus) {
         {"analyse --level-curve", 2, "--level-curve"},
         {"analyse --edge-taper inf", 2, "--edge-taper"},
         {"analyse '" + surround.string() + "' --rate 48000", 2, "demo signal only"},
-        {"analyse a.wav b.wav", 2, "one FILE"},
+        {"analyse a.wav b.wav --csv x.csv", 2, "--csv takes the series of one FILE"},
+        {"analyse --phase-threshold 1.5", 2, "--phase-threshold"},
+        {"analyse --min-duration -1", 2, "--min-duration"},
+        {"analyse -j 0", 2, "-j"},
+        {"analyse --jobs 2.5", 2, "--jobs"},
+        {"analyse --out x.png", 2, "--out belongs to plot"},
+        {"plot", 2, "plot needs --out"},
+        {"plot a.wav b.wav --out x.png", 2, "one FILE"},
+        {"plot --out x.png --width 100", 2, "--width"},
+        {"plot --out x.png --summary", 2, "belong to analyse"},
+        {"plot --out '" + (dir / "no/such/dir/x.png").string() + "'", 1, "cannot write"},
         {"frobnicate", 2, "unknown command"},
         {"", 2, "usage"},
     };

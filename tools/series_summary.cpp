@@ -1,0 +1,101 @@
+#include "tools/series_summary.h"
+
+#include "tools/analysis_report.h"
+
+#include <algorithm>
+
+float weightedPercentile(std::vector<std::pair<float, float>>& pairs, double fraction) {
+    if (pairs.empty()) return 0.0f;
+    std::sort(pairs.begin(), pairs.end());
+    double total = 0.0;
+    for (const auto& p : pairs)
+        total += p.second;
+    const double wanted = fraction * total;
+    double below = 0.0;
+    for (const auto& p : pairs) {
+        below += p.second;
+        if (below >= wanted) return p.first;
+    }
+    return pairs.back().first;
+}
+
+void SeriesSummary::accumulate(const MeterReading& r, double w) {
+    counted = true;
+    for (int k = 0; k < kAnalysedBands; ++k) {
+        Accumulator& a = sums[k];
+        const double db = analysis_report::balanceDecibels(r.balance[k]);
+        a.weight += w;
+        a.level += w * r.level[k];
+        a.balanceDb += w * db;
+        if (db < -kLeanDecibels) a.leftLean += w;
+        if (db > kLeanDecibels) a.rightLean += w;
+        a.spread += w * r.spread[k];
+        if (r.spread[k] > kOppositeSpread) a.spreadOverHalf += w;
+        a.spreadMax = std::max(a.spreadMax, r.spread[k]);
+        a.levels.emplace_back(r.level[k], static_cast<float>(w));
+    }
+}
+
+void SeriesSummary::closeRun(int k, double end) {
+    open[k] = false;
+    // A tiny allowance so that a stretch of exactly the minimum, measured between polls, counts.
+    if (end - openSince[k] >= criteria.minDuration - 1e-9)
+        runs.push_back({openSince[k], end, k, openMax[k]});
+}
+
+void SeriesSummary::add(const MeterReading& r) {
+    const double w = r.time - lastTime;
+    if (w > 0.0) accumulate(r, w);
+    lastTime = std::max(lastTime, r.time);
+    latest = r;
+    any = true;
+    for (int k = 0; k < kAnalysedBands; ++k) {
+        const bool above = r.spread[k] > criteria.threshold;
+        if (above && !open[k]) {
+            open[k] = true;
+            openSince[k] = r.time;
+            openMax[k] = r.spread[k];
+        } else if (above) {
+            openMax[k] = std::max(openMax[k], r.spread[k]);
+        } else if (open[k]) {
+            closeRun(k, r.time);
+        }
+    }
+}
+
+FileSummary SeriesSummary::finish(double endTime) {
+    // Audio shorter than one poll still has its one reading to report.
+    if (!counted && any) accumulate(latest, 1.0);
+    FileSummary s;
+    s.seconds = endTime;
+    for (int k = 0; k < kAnalysedBands; ++k) {
+        if (open[k]) closeRun(k, std::max(endTime, openSince[k]));
+        Accumulator& a = sums[k];
+        if (a.weight <= 0.0) continue;
+        BandSummary& b = s.bands[k];
+        b.levelMean = a.level / a.weight;
+        b.levelP95 = weightedPercentile(a.levels, 0.95);
+        b.balanceDbMean = a.balanceDb / a.weight;
+        b.leftLeanShare = a.leftLean / a.weight;
+        b.rightLeanShare = a.rightLean / a.weight;
+        b.spreadMean = a.spread / a.weight;
+        b.spreadMax = a.spreadMax;
+        b.spreadOverHalfShare = a.spreadOverHalf / a.weight;
+    }
+    std::sort(runs.begin(), runs.end(),
+              [](const Run& a, const Run& b) { return a.start < b.start; });
+    for (const Run& run : runs) {
+        if (s.phaseRanges.empty() || run.start > s.phaseRanges.back().end) {
+            s.phaseRanges.push_back({run.start, run.end, {run.band}, run.maxSpread});
+            continue;
+        }
+        PhaseRange& range = s.phaseRanges.back();
+        range.end = std::max(range.end, run.end);
+        range.maxSpread = std::max(range.maxSpread, run.maxSpread);
+        if (std::find(range.bands.begin(), range.bands.end(), run.band) == range.bands.end())
+            range.bands.push_back(run.band);
+    }
+    for (PhaseRange& range : s.phaseRanges)
+        std::sort(range.bands.begin(), range.bands.end());
+    return s;
+}
