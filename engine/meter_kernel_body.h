@@ -29,67 +29,122 @@
 
 #include "engine/meter_kernels.h"
 
-template <class Ops>
-void runMeterBlock(MeterLanes& st, const LaneCoefficients& c, const float* left, const float* right,
-                   std::int32_t frames, double levelSmoothing, double antiPhaseSmoothing) {
+// The schedule. Per sample the work is a long chain: three sections in series, then the
+// averages, each step waiting for the rounding of the one before. Run sample by sample, the
+// CPU can overlap little of one sample with the next. So the loop is skewed: step i runs the
+// centre sections of sample i, the lower-edge sections of sample i-1, the upper-edge sections
+// of sample i-2 and the averages of sample i-3. These four stages depend only on results of
+// earlier steps, never on each other, and every value is computed exactly as before. Each
+// block fills the pipeline at its start and drains it at its end, so between blocks the state
+// is complete. Section outputs keep the last four samples in a ring, indexed by the sample
+// number modulo 4.
+template <class Ops> class MeterPipeline {
+public:
     using V = typename Ops::V;
-    constexpr int kWidth = Ops::kWidth;
-    constexpr int kGroups = kLaneCount / kWidth;
-    constexpr int kChannelGroups = kLanesPerChannel / kWidth;
+    static constexpr int kWidth = Ops::kWidth;
+    static constexpr int kGroups = kLaneCount / kWidth;
+    static constexpr int kChannelGroups = kLanesPerChannel / kWidth;
     static_assert(kLanesPerChannel % kWidth == 0, "a vector never spans two channels");
 
-    const V offset = Ops::set(c.offset);
-    const V two = Ops::set(2.0);
-    const V levelScale = Ops::set(1.85);
-    const V levelFactor = Ops::set(levelSmoothing);
-    const V antiPhaseFactor = Ops::set(antiPhaseSmoothing);
-    const V one = Ops::set(1.0);
+    MeterPipeline(MeterLanes& state, const LaneCoefficients& coefficients, const float* left,
+                  const float* right, double levelSmoothing, double antiPhaseSmoothing)
+        : st(state), c(coefficients), left(left), right(right), first(state.samples),
+          offset(Ops::set(coefficients.offset)), two(Ops::set(2.0)), levelScale(Ops::set(1.85)),
+          levelFactor(Ops::set(levelSmoothing)), antiPhaseFactor(Ops::set(antiPhaseSmoothing)),
+          one(Ops::set(1.0)) {}
 
-    double in1[2] = {st.input1[0], st.input1[1]};
-    double in2[2] = {st.input2[0], st.input2[1]};
+    void run(std::int32_t frames) {
+        std::int32_t i = 0;
+        for (; i < 3 && i < frames; ++i)
+            partialStep(i, frames);
+        for (; i < frames; ++i) {
+            centreSections(i);
+            laterSections(kLowerEdgeSection, i - 1);
+            laterSections(kUpperEdgeSection, i - 2);
+            averages(i - 3);
+            // The state lives in memory from one step to the next: without this the compiler
+            // keeps copies of it in registers, spills them and stores every value twice.
+            asm volatile("" ::: "memory");
+        }
+        for (; i < frames + 3; ++i)
+            partialStep(i, frames);
+        st.samples = first + static_cast<std::uint32_t>(frames);
+    }
 
-    for (std::int32_t n = 0; n < frames; ++n) {
-        const double x[2] = {left[n], right[n]};
-        V bandOut[kGroups];
+private:
+    static int slot(std::uint32_t sample) { return static_cast<int>(sample & 3u); }
 
+    void partialStep(std::int32_t i, std::int32_t frames) {
+        if (i < frames) centreSections(i);
+        if (i >= 1 && i - 1 < frames) laterSections(kLowerEdgeSection, i - 1);
+        if (i >= 2 && i - 2 < frames) laterSections(kUpperEdgeSection, i - 2);
+        if (i >= 3 && i - 3 < frames) averages(i - 3);
+    }
+
+    // One section: v = 2 (alpha u - alpha u2 + gamma v1 - beta v2) + offset, rounded to float.
+    V section(int s, int lane, V u, V u2, const double* v1, const double* v2) const {
+        V acc = Ops::mul(Ops::load(&c.alpha[s][lane]), u);
+        acc = Ops::mulAdd(Ops::load(&c.negAlpha[s][lane]), u2, acc);
+        acc = Ops::mulAdd(Ops::load(&c.gamma[s][lane]), Ops::load(v1), acc);
+        acc = Ops::mulAdd(Ops::load(&c.negBeta[s][lane]), Ops::load(v2), acc);
+        return Ops::roundToFloat(Ops::twiceAdd(acc, two, offset));
+    }
+
+    // Block sample j: the centre sections on the measured inputs.
+    void centreSections(std::int32_t j) {
+        const std::uint32_t n = first + static_cast<std::uint32_t>(j);
+        const double x[2] = {left[j], right[j]};
+        const double x2[2] = {st.input[slot(n - 2)][0], st.input[slot(n - 2)][1]};
+        st.input[slot(n)][0] = x[0];
+        st.input[slot(n)][1] = x[1];
+        double(*const y)[kLaneCount] = st.output[kCentreSection];
 #pragma GCC unroll 8
         for (int g = 0; g < kGroups; ++g) {
             const int lane = g * kWidth;
             const int channel = g < kChannelGroups ? 0 : 1;
-            V u = Ops::set(x[channel]);
-            V u2 = Ops::set(in2[channel]);
-#pragma GCC unroll 3
-            for (int s = 0; s < kSectionCount; ++s) {
-                const V y1 = Ops::load(&st.output1[s][lane]);
-                const V y2 = Ops::load(&st.output2[s][lane]);
-                V acc = Ops::mul(Ops::load(&c.alpha[s][lane]), u);
-                acc = Ops::mulAdd(Ops::load(&c.negAlpha[s][lane]), u2, acc);
-                acc = Ops::mulAdd(Ops::load(&c.gamma[s][lane]), y1, acc);
-                acc = Ops::mulAdd(Ops::load(&c.negBeta[s][lane]), y2, acc);
-                const V y = Ops::roundToFloat(Ops::twiceAdd(acc, two, offset));
-                Ops::store(&st.output2[s][lane], y1);
-                Ops::store(&st.output1[s][lane], y);
-                // This section's output two samples back is the next one's input two back.
-                u = y;
-                u2 = y2;
-            }
-            bandOut[g] = u;
+            Ops::store(&y[slot(n)][lane],
+                       section(kCentreSection, lane, Ops::set(x[channel]), Ops::set(x2[channel]),
+                               &y[slot(n - 1)][lane], &y[slot(n - 2)][lane]));
+        }
+    }
 
+    // Block sample j: section s on the outputs of section s-1. This section's input two samples
+    // back is the previous section's output two samples back.
+    void laterSections(int s, std::int32_t j) {
+        const std::uint32_t n = first + static_cast<std::uint32_t>(j);
+        const double(*const u)[kLaneCount] = st.output[s - 1];
+        double(*const y)[kLaneCount] = st.output[s];
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g) {
+            const int lane = g * kWidth;
+            Ops::store(&y[slot(n)][lane], section(s, lane, Ops::load(&u[slot(n)][lane]),
+                                                  Ops::load(&u[slot(n - 2)][lane]),
+                                                  &y[slot(n - 1)][lane], &y[slot(n - 2)][lane]));
+        }
+    }
+
+    // Block sample j: the level and anti-phase averages of the band outputs.
+    void averages(std::int32_t j) {
+        const std::uint32_t n = first + static_cast<std::uint32_t>(j);
+        const double* const y = st.output[kUpperEdgeSection][slot(n)];
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g) {
+            const int lane = g * kWidth;
             // Level: accumulator + |1.85 y| - average, then average = accumulator * factor.
-            V sum =
-                Ops::add(Ops::load(&st.levelAccumulator[lane]), Ops::abs(Ops::mul(levelScale, u)));
+            V sum = Ops::add(Ops::load(&st.levelAccumulator[lane]),
+                             Ops::abs(Ops::mul(levelScale, Ops::load(&y[lane]))));
             sum = Ops::sub(sum, Ops::load(&st.levelAverage[lane]));
             const V accumulator = Ops::roundToFloat(sum);
             Ops::store(&st.levelAccumulator[lane], accumulator);
             Ops::store(&st.levelAverage[lane],
                        Ops::roundToFloat(Ops::mul(accumulator, levelFactor)));
         }
-
         // Anti-phase: 1 where exactly one of the band's two outputs is positive.
 #pragma GCC unroll 4
         for (int g = 0; g < kChannelGroups; ++g) {
             const int lane = g * kWidth;
-            const V differ = Ops::signsDiffer(bandOut[g], bandOut[g + kChannelGroups], one);
+            const V differ =
+                Ops::signsDiffer(Ops::load(&y[lane]), Ops::load(&y[lane + kLanesPerChannel]), one);
             V sum = Ops::add(Ops::load(&st.antiPhaseAccumulator[lane]), differ);
             sum = Ops::sub(sum, Ops::load(&st.antiPhaseAverage[lane]));
             const V accumulator = Ops::roundToFloat(sum);
@@ -97,15 +152,23 @@ void runMeterBlock(MeterLanes& st, const LaneCoefficients& c, const float* left,
             Ops::store(&st.antiPhaseAverage[lane],
                        Ops::roundToFloat(Ops::mul(accumulator, antiPhaseFactor)));
         }
-
-        in2[0] = in1[0];
-        in2[1] = in1[1];
-        in1[0] = x[0];
-        in1[1] = x[1];
     }
 
-    st.input1[0] = in1[0];
-    st.input1[1] = in1[1];
-    st.input2[0] = in2[0];
-    st.input2[1] = in2[1];
+    MeterLanes& st;
+    const LaneCoefficients& c;
+    const float* const left;
+    const float* const right;
+    const std::uint32_t first; // the number of the block's first sample
+    const V offset;
+    const V two;
+    const V levelScale;
+    const V levelFactor;
+    const V antiPhaseFactor;
+    const V one;
+};
+
+template <class Ops>
+void runMeterBlock(MeterLanes& st, const LaneCoefficients& c, const float* left, const float* right,
+                   std::int32_t frames, double levelSmoothing, double antiPhaseSmoothing) {
+    MeterPipeline<Ops>(st, c, left, right, levelSmoothing, antiPhaseSmoothing).run(frames);
 }

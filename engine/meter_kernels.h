@@ -10,19 +10,25 @@
 // The filter and metering state of all 60 band filters, one per lane (see laneOf). Every
 // value is a double holding exactly a float: the value the plain loop stores as a float.
 struct MeterLanes {
-    // The last two measured inputs of each channel: the first sections' input histories,
-    // the same for every band of a channel.
-    double input1[2] = {};
-    double input2[2] = {};
-    // For each section, its last two outputs (a section's input history is the previous
-    // section's output history). output1[kUpperEdgeSection] is the band output.
-    alignas(64) double output1[kSectionCount][kLaneCount] = {};
-    alignas(64) double output2[kSectionCount][kLaneCount] = {};
+    // How many samples have been measured (modulo 2^32): the ring position of the next one.
+    std::uint32_t samples = 0;
+    // The last measured inputs of each channel, in a ring of four by sample number: the centre
+    // sections' input histories, the same for every band of a channel.
+    double input[4][2] = {};
+    // For each section, its last four outputs, in a ring of four by sample number (a section's
+    // input history is the previous section's output history).
+    alignas(64) double output[kSectionCount][4][kLaneCount] = {};
     alignas(64) double levelAccumulator[kLaneCount] = {};
     alignas(64) double levelAverage[kLaneCount] = {};
     // Per band: lane k of the left channel's half.
     alignas(64) double antiPhaseAccumulator[kLanesPerChannel] = {};
     alignas(64) double antiPhaseAverage[kLanesPerChannel] = {};
+
+    // `back` samples before the next one: 1 for x[n-1] and y[n-1], 2 for x[n-2] and y[n-2].
+    double inputBack(int back, int channel) const { return input[(samples - back) & 3u][channel]; }
+    const double* outputBack(int back, int section) const {
+        return output[section][(samples - back) & 3u];
+    }
 };
 
 // Runs `frames` stereo samples (already made measurable) through the bank and the averages.

@@ -81,7 +81,7 @@ void MeterEffect::publishBlock() {
             // Every lane value is a float held as a double: these conversions are exact.
             levelAverage[ch][k].store(static_cast<float>(lanes.levelAverage[lane]),
                                       std::memory_order_relaxed);
-            bandOutput[ch][k] = static_cast<float>(lanes.output1[kUpperEdgeSection][lane]);
+            bandOutput[ch][k] = static_cast<float>(lanes.outputBack(1, kUpperEdgeSection)[lane]);
             signFlag[ch][k] = bandOutput[ch][k] > 0.0f ? 1.0f : 0.0f;
         }
         signsDiffer[k] = signFlag[kLeft][k] != signFlag[kRight][k] ? 1.0f : 0.0f;

@@ -49,10 +49,10 @@ public:
     float output(int channel, int band) const { return bandOutput[channel][band]; }
     BandHistory bandHistory(int channel, int band) const {
         const int lane = laneOf(channel, band);
-        BandHistory h{lanes.input1[channel], lanes.input2[channel], {}, {}};
+        BandHistory h{lanes.inputBack(1, channel), lanes.inputBack(2, channel), {}, {}};
         for (int s = 0; s < kSectionCount; ++s) {
-            h.y1[s] = lanes.output1[s][lane];
-            h.y2[s] = lanes.output2[s][lane];
+            h.y1[s] = lanes.outputBack(1, s)[lane];
+            h.y2[s] = lanes.outputBack(2, s)[lane];
         }
         return h;
     }
