@@ -63,12 +63,12 @@ public:
     bool getProductString(char* text) override;
     std::int32_t getVendorVersion() override;
 
-protected:
-    enum Channel : int { kLeft = 0, kRight = 1 };
-
     // The value the measurement takes for an input sample: non-finite samples count as
     // silence, absurdly large ones are limited so no sum can overflow.
     static float measurable(float sample);
+
+protected:
+    enum Channel : int { kLeft = 0, kRight = 1 };
 
     void fillLevelTables();
     void followSampleRate();

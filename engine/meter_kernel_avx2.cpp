@@ -8,7 +8,12 @@
 namespace {
 struct Avx2Ops {
     using V = __m256d;
+    using F = __m128;
     static constexpr int kWidth = 4;
+    static F setFloats(float v) { return _mm_set1_ps(v); }
+    static F toFloats(V a) { return _mm256_cvtpd_ps(a); }
+    static V toDoubles(F a) { return _mm256_cvtps_pd(a); }
+    static F mulFloats(F a, F b) { return _mm_mul_ps(a, b); }
     static V set(double v) { return _mm256_set1_pd(v); }
     static V load(const double* p) { return _mm256_loadu_pd(p); }
     static void store(double* p, V v) { _mm256_storeu_pd(p, v); }

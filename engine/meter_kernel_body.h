@@ -21,8 +21,12 @@
 //   (exact) and add (rounded) do. Kernels with FMA use `Ops::mulAdd` only for such products
 //   added to a double sum: the four coefficient terms of a section.
 // - Doubling a double is exact, so fma(acc, 2, offset) rounds exactly as 2*acc + offset does.
-// - Nothing else may fuse: 1.85*y (1.85 is a double, the product is rounded) and the smoothing
-//   factor products are separate multiplies, and the files compile with -ffp-contract=off.
+// - Nothing else may fuse: 1.85*y (1.85 is a double, the product is rounded) is a separate
+//   multiply, and the files compile with -ffp-contract=off.
+// - An average is float(accumulator * factor) of two floats. Their double product is exact, so
+//   rounding it to float is the one correct rounding of the exact product, which is what a
+//   float multiply gives: the averages are float products of the float accumulators (a
+//   conversion fewer each).
 //
 // The reference test compares every state variable of every kernel with the plain loop, bit
 // for bit; that test, not this argument, is the proof.
@@ -50,7 +54,8 @@ public:
                   const float* right, double levelSmoothing, double antiPhaseSmoothing)
         : st(state), c(coefficients), left(left), right(right), first(state.samples),
           offset(Ops::set(coefficients.offset)), two(Ops::set(2.0)), levelScale(Ops::set(1.85)),
-          levelFactor(Ops::set(levelSmoothing)), antiPhaseFactor(Ops::set(antiPhaseSmoothing)),
+          levelFactor(Ops::setFloats(static_cast<float>(levelSmoothing))),
+          antiPhaseFactor(Ops::setFloats(static_cast<float>(antiPhaseSmoothing))),
           one(Ops::set(1.0)) {}
 
     void run(std::int32_t frames) {
@@ -134,10 +139,10 @@ private:
             V sum = Ops::add(Ops::load(&st.levelAccumulator[lane]),
                              Ops::abs(Ops::mul(levelScale, Ops::load(&y[lane]))));
             sum = Ops::sub(sum, Ops::load(&st.levelAverage[lane]));
-            const V accumulator = Ops::roundToFloat(sum);
-            Ops::store(&st.levelAccumulator[lane], accumulator);
+            const auto accumulator = Ops::toFloats(sum);
+            Ops::store(&st.levelAccumulator[lane], Ops::toDoubles(accumulator));
             Ops::store(&st.levelAverage[lane],
-                       Ops::roundToFloat(Ops::mul(accumulator, levelFactor)));
+                       Ops::toDoubles(Ops::mulFloats(accumulator, levelFactor)));
         }
         // Anti-phase: 1 where exactly one of the band's two outputs is positive.
 #pragma GCC unroll 4
@@ -147,10 +152,10 @@ private:
                 Ops::signsDiffer(Ops::load(&y[lane]), Ops::load(&y[lane + kLanesPerChannel]), one);
             V sum = Ops::add(Ops::load(&st.antiPhaseAccumulator[lane]), differ);
             sum = Ops::sub(sum, Ops::load(&st.antiPhaseAverage[lane]));
-            const V accumulator = Ops::roundToFloat(sum);
-            Ops::store(&st.antiPhaseAccumulator[lane], accumulator);
+            const auto accumulator = Ops::toFloats(sum);
+            Ops::store(&st.antiPhaseAccumulator[lane], Ops::toDoubles(accumulator));
             Ops::store(&st.antiPhaseAverage[lane],
-                       Ops::roundToFloat(Ops::mul(accumulator, antiPhaseFactor)));
+                       Ops::toDoubles(Ops::mulFloats(accumulator, antiPhaseFactor)));
         }
     }
 
@@ -162,8 +167,8 @@ private:
     const V offset;
     const V two;
     const V levelScale;
-    const V levelFactor;
-    const V antiPhaseFactor;
+    const typename Ops::F levelFactor;
+    const typename Ops::F antiPhaseFactor;
     const V one;
 };
 

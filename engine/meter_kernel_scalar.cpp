@@ -8,7 +8,12 @@
 namespace {
 struct ScalarOps {
     using V = double;
+    using F = float;
     static constexpr int kWidth = 1;
+    static F setFloats(float v) { return v; }
+    static F toFloats(V a) { return static_cast<float>(a); }
+    static V toDoubles(F a) { return static_cast<double>(a); }
+    static F mulFloats(F a, F b) { return a * b; }
     static V set(double v) { return v; }
     static V load(const double* p) { return *p; }
     static void store(double* p, V v) { *p = v; }

@@ -9,7 +9,13 @@
 namespace {
 struct Sse2Ops {
     using V = __m128d;
+    using F = __m128;
     static constexpr int kWidth = 2;
+    // Floats in the low two lanes.
+    static F setFloats(float v) { return _mm_set1_ps(v); }
+    static F toFloats(V a) { return _mm_cvtpd_ps(a); }
+    static V toDoubles(F a) { return _mm_cvtps_pd(a); }
+    static F mulFloats(F a, F b) { return _mm_mul_ps(a, b); }
     static V set(double v) { return _mm_set1_pd(v); }
     static V load(const double* p) { return _mm_loadu_pd(p); }
     static void store(double* p, V v) { _mm_storeu_pd(p, v); }
