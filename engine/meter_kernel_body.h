@@ -103,13 +103,16 @@ private:
         st.input[slot(n)][0] = x[0];
         st.input[slot(n)][1] = x[1];
         double(*const y)[kLaneCount] = st.output[kCentreSection];
-#pragma GCC unroll 8
-        for (int g = 0; g < kGroups; ++g) {
-            const int lane = g * kWidth;
-            const int channel = g < kChannelGroups ? 0 : 1;
-            Ops::store(&y[slot(n)][lane],
-                       section(kCentreSection, lane, Ops::set(x[channel]), Ops::set(x2[channel]),
-                               &y[slot(n - 1)][lane], &y[slot(n - 2)][lane]));
+        for (int channel = 0; channel < 2; ++channel) {
+            const V u = Ops::set(x[channel]);
+            const V u2 = Ops::set(x2[channel]);
+#pragma GCC unroll 4
+            for (int g = 0; g < kChannelGroups; ++g) {
+                const int lane = channel * kLanesPerChannel + g * kWidth;
+                Ops::store(&y[slot(n)][lane],
+                           section(kCentreSection, lane, u, u2, &y[slot(n - 1)][lane],
+                                   &y[slot(n - 2)][lane]));
+            }
         }
     }
 
