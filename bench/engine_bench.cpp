@@ -1,9 +1,12 @@
-// Nanoseconds per stereo frame of processReplacing at three block sizes, the plain reference
-// loop on the same audio, and one editor poll of all 150 meter values.
+// Nanoseconds per stereo frame of processReplacing with every metering kernel this CPU runs,
+// at three block sizes, beside the plain reference loop on the same audio in the same run,
+// and one editor poll of all 150 meter values. Ends with a table of ns per frame and the
+// ratio to the reference.
 //
 //   build/default/bench/engine_bench
+//   build/default/bench/engine_bench --benchmark_filter=/512     # blocks of 512 only
 //
-// ns_per_frame is the figure to compare; the engine and the reference must stay bit-equal.
+// The kernels and the reference are bit-equal (tests/engine/reference_match_test.cpp).
 
 #include "engine/meter_effect.h"
 #include "reference_meter.h"
@@ -11,10 +14,16 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
+
+constexpr std::int64_t kBlocks[] = {64, 512, 4096};
 
 const test_signals::Stereo& programme() {
     static const test_signals::Stereo s = {test_signals::noise(0.5, 44100, 1),
@@ -29,9 +38,15 @@ void setPerFrame(benchmark::State& state, std::int64_t frames) {
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void engineProcessReplacing(benchmark::State& state) {
+// The effect `main` creates, running the kernel it is given.
+class KernelEffect : public MeterEffect {
+public:
+    explicit KernelEffect(const MeterKernel& k) : MeterEffect(nullptr) { kernel = &k; }
+};
+
+void engineProcessReplacing(benchmark::State& state, const MeterKernel* kernel) {
     const auto block = static_cast<std::int32_t>(state.range(0));
-    auto effect = std::make_unique<MeterEffect>(nullptr);
+    auto effect = std::make_unique<KernelEffect>(*kernel);
     const auto& s = programme();
     std::vector<float> outL(block), outR(block);
     std::size_t at = 0;
@@ -46,7 +61,6 @@ void engineProcessReplacing(benchmark::State& state) {
     }
     setPerFrame(state, block);
 }
-BENCHMARK(engineProcessReplacing)->Arg(64)->Arg(512)->Arg(4096);
 
 void scalarReference(benchmark::State& state) {
     const auto block = static_cast<std::size_t>(state.range(0));
@@ -62,7 +76,6 @@ void scalarReference(benchmark::State& state) {
     }
     setPerFrame(state, static_cast<std::int64_t>(block));
 }
-BENCHMARK(scalarReference)->Arg(64)->Arg(512)->Arg(4096);
 
 void editorPoll(benchmark::State& state) {
     auto effect = std::make_unique<MeterEffect>(nullptr);
@@ -81,8 +94,89 @@ void editorPoll(benchmark::State& state) {
         benchmark::DoNotOptimize(sum);
     }
 }
-BENCHMARK(editorPoll);
+
+// Prints as usual and keeps ns per frame of every run ("reference" or a kernel name, block
+// size); with repetitions, the median.
+class TableReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, std::map<std::int64_t, double>> nsPerFrame;
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type == Run::RT_Aggregate && !median) continue;
+            const auto counter = run.counters.find("ns_per_frame");
+            if (counter == run.counters.end()) continue;
+            // Names are "<what>/<block>", possibly followed by aggregate or option suffixes.
+            const std::string name = run.run_name.function_name;
+            const std::string what = name.rfind("engine/", 0) == 0 ? name.substr(7) : "reference";
+            const std::int64_t block = std::stoll(run.run_name.args);
+            auto& slot = nsPerFrame[what];
+            if (median || slot.find(block) == slot.end()) slot[block] = counter->second.value;
+        }
+    }
+};
+
+void printTable(const TableReporter& reporter) {
+    const auto reference = reporter.nsPerFrame.find("reference");
+    if (reference == reporter.nsPerFrame.end()) return;
+    std::printf("\nns per stereo frame (ratio to the reference in this run); chosen kernel: %s\n",
+                chosenMeterKernel().name);
+    std::printf("%-10s", "");
+    for (std::int64_t block : kBlocks)
+        std::printf(" %20s", ("block " + std::to_string(block)).c_str());
+    std::printf("\n");
+    std::vector<std::string> rows = {"reference"};
+    for (int i = 0; i < meterKernelCount(); ++i)
+        rows.push_back(meterKernel(i).name);
+    for (const std::string& row : rows) {
+        const auto found = reporter.nsPerFrame.find(row);
+        if (found == reporter.nsPerFrame.end()) {
+            if (row != "reference" && !findMeterKernel(row.c_str()))
+                std::printf("%-10s  (not run: this CPU lacks its instructions)\n", row.c_str());
+            continue;
+        }
+        std::printf("%-10s", row.c_str());
+        for (std::int64_t block : kBlocks) {
+            const auto ns = found->second.find(block);
+            const auto base = reference->second.find(block);
+            if (ns == found->second.end() || base == reference->second.end()) {
+                std::printf(" %20s", "-");
+                continue;
+            }
+            char cell[32];
+            std::snprintf(cell, sizeof cell, "%.1f (%.2fx)", ns->second, base->second / ns->second);
+            std::printf(" %20s", cell);
+        }
+        std::printf("\n");
+    }
+}
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+    // Interleaved by block size, so that the reference and the kernels of one block size run
+    // close together in time on a shared machine.
+    for (std::int64_t block : kBlocks) {
+        benchmark::RegisterBenchmark("scalarReference", scalarReference)->Arg(block);
+        for (int i = 0; i < meterKernelCount(); ++i) {
+            const MeterKernel& kernel = meterKernel(i);
+            if (!meterKernelSupported(kernel)) continue;
+            benchmark::RegisterBenchmark(("engine/" + std::string(kernel.name)).c_str(),
+                                         engineProcessReplacing, &kernel)
+                ->Arg(block);
+        }
+    }
+    benchmark::RegisterBenchmark("editorPoll", editorPoll);
+
+    TableReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printTable(reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -54,6 +54,14 @@ void FilterBankCoefficients::design(const float (&bandCentre)[kBandCount], float
                 runNegBeta[s][k] = 0.0f;
                 ++mutedSections;
             }
+            for (int channel = 0; channel < 2; ++channel) {
+                const int lane = laneOf(channel, k);
+                lanes.alpha[s][lane] = runAlpha[s][k];
+                lanes.negAlpha[s][lane] = runNegAlpha[s][k];
+                lanes.gamma[s][lane] = runGamma[s][k];
+                lanes.negBeta[s][lane] = runNegBeta[s][k];
+            }
         }
     }
+    lanes.offset = sectionOffset;
 }

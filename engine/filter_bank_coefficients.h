@@ -14,6 +14,28 @@ enum BandSection : int {
     kUpperEdgeSection = 2,
 };
 
+// The per-sample loop runs the 60 band filters (30 bands, two channels) side by side, one
+// filter per lane: lanes 0..29 are the left channel's bands, 32..61 the right channel's. Each
+// channel is padded to 32 lanes so that it starts on a vector boundary for vectors of up to
+// eight doubles and the left and right filters of a band sit in the same position of
+// corresponding vectors. Padding lanes have zero coefficients and are never read back.
+constexpr int kLanesPerChannel = 32;
+constexpr int kLaneCount = 2 * kLanesPerChannel;
+
+constexpr int laneOf(int channel, int band) {
+    return channel * kLanesPerChannel + band;
+}
+
+// The run-time coefficients spread across the lanes, as doubles holding exactly the float
+// values, so that the loop converts nothing.
+struct LaneCoefficients {
+    alignas(64) double alpha[kSectionCount][kLaneCount] = {};
+    alignas(64) double negAlpha[kSectionCount][kLaneCount] = {};
+    alignas(64) double gamma[kSectionCount][kLaneCount] = {};
+    alignas(64) double negBeta[kSectionCount][kLaneCount] = {};
+    double offset = 0.0;
+};
+
 struct FilterBankCoefficients {
     // Fills every array below for `rate`. Bands and sections are designed in ascending and
     // cascade order; every intermediate value is a double, every stored one a float.
@@ -42,4 +64,7 @@ struct FilterBankCoefficients {
     // Nyquist at a low rate); their run-time coefficients are zero, so the band carries only
     // its constant offset and reads as silence. Never set at the usual audio rates.
     std::int32_t mutedSections = 0;
+
+    // The run-time set and the offset again, in lanes.
+    LaneCoefficients lanes;
 };

@@ -5,6 +5,7 @@
 
 #include "engine/coefficient_exchange.h"
 #include "engine/filter_bank_coefficients.h"
+#include "engine/meter_kernels.h"
 #include "host/effect_base_x.h"
 
 #include <atomic>
@@ -62,27 +63,17 @@ public:
     bool getProductString(char* text) override;
     std::int32_t getVendorVersion() override;
 
-protected:
-    // The filter state of one band in one channel: the last two inputs of the first section
-    // and the last two outputs of each section (a section's input history is the previous
-    // section's output history).
-    struct BandHistory {
-        float x1;
-        float x2;
-        float y1[kSectionCount];
-        float y2[kSectionCount];
-    };
-
-    enum Channel : int { kLeft = 0, kRight = 1 };
-
     // The value the measurement takes for an input sample: non-finite samples count as
     // silence, absurdly large ones are limited so no sum can overflow.
     static float measurable(float sample);
 
+protected:
+    enum Channel : int { kLeft = 0, kRight = 1 };
+
     void fillLevelTables();
-    // Runs band k's three sections for one channel on x and shifts its histories.
-    static float filterBand(const FilterBankCoefficients& c, int k, BandHistory& h, float x);
     void followSampleRate();
+    // Hands the state after a block's last sample to the fields the editor and tests read.
+    void publishBlock();
 
     // Parameters, read by the editor's thread while the host may set them on another.
     std::atomic<float> levelCurve;
@@ -90,15 +81,24 @@ protected:
     std::atomic<float> spreadGain;
     std::atomic<float> edgeTaper;
 
-    // Metering state: written by the audio thread only; the averages are read by the editor.
-    float levelAccumulator[2][kBandCount];
-    float signFlag[2][kBandCount];
-    float signsDiffer[kBandCount];
-    float antiPhaseAccumulator[kBandCount];
+    // Filter histories, accumulators and averages of every band, as the kernels run them:
+    // written by the audio thread only.
+    MeterLanes lanes;
+    // The kernel that runs them, chosen at construction.
+    const MeterKernel* kernel;
+
+    // The averages as the editor reads them, and the band outputs and sign flags of the last
+    // sample: all published once per block, after its last sample.
     std::atomic<float> antiPhaseAverage[kBandCount];
     std::atomic<float> levelAverage[2][kBandCount];
+    float signFlag[2][kBandCount];
+    float signsDiffer[kBandCount];
+    float bandOutput[2][kBandCount];
 
-    BandHistory history[2][kBandCount];
+    // The block being measured, in pieces of at most kMeasureChunk frames: the input samples
+    // as the measurement takes them.
+    static constexpr std::int32_t kMeasureChunk = 256;
+    float measuredInput[2][kMeasureChunk];
 
     // Run-time and design coefficients, one set in use and fresh ones on their way in.
     CoefficientExchange coefficients;
@@ -113,10 +113,6 @@ protected:
     float lastSampleRate;
     float levelSmoothing;
     float antiPhaseSmoothing;
-
-    // The sample being measured and its band outputs.
-    float currentSample[2];
-    float bandOutput[2][kBandCount];
 
     char programName[32];
 };

@@ -222,7 +222,7 @@ TEST(FilterBankRedesign, BandsBeyondWhatALowRateCanHoldReadSilenceInsteadOfOverf
     EXPECT_GT(e->coefficientsInUse().mutedSections, 0);
     for (int k = 0; k < 30; ++k) {
         for (int ch = 0; ch < 2; ++ch) {
-            const auto& h = e->bandHistory(ch, k);
+            const auto h = e->bandHistory(ch, k);
             EXPECT_TRUE(std::isfinite(h.x1) && std::isfinite(h.y1[0]) && std::isfinite(h.y1[1]) &&
                         std::isfinite(h.y1[2]))
                 << "band " << k;

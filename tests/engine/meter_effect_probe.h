@@ -11,7 +11,15 @@ class MeterEffectProbe : public MeterEffect {
 public:
     MeterEffectProbe() : MeterEffect(nullptr) {}
 
-    using MeterEffect::BandHistory;
+    // The filter state of one band in one channel, as the engine holds it: doubles that must
+    // each hold exactly a float.
+    struct BandHistory {
+        double x1;
+        double x2;
+        double y1[kSectionCount];
+        double y2[kSectionCount];
+    };
+
     using MeterEffect::kLeft;
     using MeterEffect::kRight;
 
@@ -24,15 +32,32 @@ public:
     float level(int channel, int band) const {
         return levelAverage[channel][band].load(std::memory_order_relaxed);
     }
-    float levelSum(int channel, int band) const { return levelAccumulator[channel][band]; }
+    double levelSum(int channel, int band) const {
+        return lanes.levelAccumulator[laneOf(channel, band)];
+    }
+    // The average the engine runs on, beside the published one `level` reads.
+    double levelRunning(int channel, int band) const {
+        return lanes.levelAverage[laneOf(channel, band)];
+    }
     float antiPhase(int band) const {
         return antiPhaseAverage[band].load(std::memory_order_relaxed);
     }
-    float antiPhaseSum(int band) const { return antiPhaseAccumulator[band]; }
+    double antiPhaseSum(int band) const { return lanes.antiPhaseAccumulator[band]; }
+    double antiPhaseRunning(int band) const { return lanes.antiPhaseAverage[band]; }
     float sign(int channel, int band) const { return signFlag[channel][band]; }
     float differ(int band) const { return signsDiffer[band]; }
     float output(int channel, int band) const { return bandOutput[channel][band]; }
-    const BandHistory& bandHistory(int channel, int band) const { return history[channel][band]; }
+    BandHistory bandHistory(int channel, int band) const {
+        const int lane = laneOf(channel, band);
+        BandHistory h{lanes.inputBack(1, channel), lanes.inputBack(2, channel), {}, {}};
+        for (int s = 0; s < kSectionCount; ++s) {
+            h.y1[s] = lanes.outputBack(1, s)[lane];
+            h.y2[s] = lanes.outputBack(2, s)[lane];
+        }
+        return h;
+    }
+    const char* kernelName() const { return kernel->name; }
+    void useKernel(const MeterKernel& k) { kernel = &k; }
     float dbTable(int i) const { return levelDbTable[i]; }
     float normTable(int i) const { return levelNormTable[i]; }
     const char* storedProgramName() const { return programName; }

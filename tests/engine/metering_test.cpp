@@ -176,10 +176,9 @@ TEST(Metering, NonFiniteSamplesAreMeasuredAsSilenceAndPassedOnUnchanged) {
         for (int ch = 0; ch < 2; ++ch) {
             EXPECT_EQ(bits(a->level(ch, k)), bits(b->level(ch, k))) << k;
             EXPECT_EQ(bits(a->levelSum(ch, k)), bits(b->levelSum(ch, k))) << k;
-            EXPECT_EQ(std::memcmp(&a->bandHistory(ch, k), &b->bandHistory(ch, k),
-                                  sizeof(MeterEffectProbe::BandHistory)),
-                      0)
-                << k;
+            const auto ha = a->bandHistory(ch, k);
+            const auto hb = b->bandHistory(ch, k);
+            EXPECT_EQ(std::memcmp(&ha, &hb, sizeof ha), 0) << k;
             EXPECT_EQ(bits(a->antiPhase(k)), bits(b->antiPhase(k))) << k;
         }
     EXPECT_GT(a->level(0, 16), 0.0f);
@@ -196,9 +195,9 @@ TEST(Metering, AbsurdlyLargeSamplesCannotOverflowAnyState) {
     e->feed(l, r);
     for (int k = 0; k < 30; ++k)
         for (int ch = 0; ch < 2; ++ch) {
-            const auto& h = e->bandHistory(ch, k);
-            for (float v : {h.x1, h.x2, h.y1[0], h.y1[1], h.y1[2], h.y2[0], h.y2[1], h.y2[2],
-                            e->levelSum(ch, k), e->level(ch, k)})
+            const auto h = e->bandHistory(ch, k);
+            for (double v : {h.x1, h.x2, h.y1[0], h.y1[1], h.y1[2], h.y2[0], h.y2[1], h.y2[2],
+                             e->levelSum(ch, k), static_cast<double>(e->level(ch, k))})
                 ASSERT_TRUE(std::isfinite(v)) << "band " << k;
         }
     for (int i = 0; i < 161; ++i) {
