@@ -206,9 +206,9 @@ const Rgb kHighlightAccent{230, 0, 0};
 
 // --- where the editor puts things (window pixels)
 constexpr int kScaleX = 10, kScaleY = 20, kScaleW = 209, kScaleH = 195;
-constexpr int kBarLeft = 24;       // left of every bar row
-constexpr int kBarTop = 28;        // top of the top bar row
-constexpr int kRowPitch = 6;       // rows 5 high, 6 apart
+constexpr int kBarLeft = 24; // left of every bar row
+constexpr int kBarTop = 28;  // top of the top bar row
+constexpr int kRowPitch = 6; // rows 5 high, 6 apart
 constexpr int kKnobY = 35, kKnobSize = 24;
 constexpr int kKnobX[2] = {228, 268};
 constexpr int kSliderY = 95, kSliderW = 32, kSliderH = 120;
@@ -403,9 +403,8 @@ Canvas scale(const Canvas& back, Font& regular) {
         int band;
         const char* text;
     };
-    const Label labels[] = {{0, "25"},   {4, "63"},   {7, "125"}, {10, "250"},
-                            {13, "500"}, {16, "1k"},  {19, "2k"}, {22, "4k"},
-                            {25, "8k"},  {28, "16k"}};
+    const Label labels[] = {{0, "25"},  {4, "63"},  {7, "125"}, {10, "250"}, {13, "500"},
+                            {16, "1k"}, {19, "2k"}, {22, "4k"}, {25, "8k"},  {28, "16k"}};
     for (const Label& l : labels) {
         const int y = rowMiddle(l.band) - kScaleY;
         const bool strong = l.band == 16;

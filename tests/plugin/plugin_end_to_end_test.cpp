@@ -37,13 +37,13 @@ protected:
     PluginHost host;
 };
 
-TEST_F(PluginEndToEnd, PresentsAStereoEffectWithoutEditorYet) {
+TEST_F(PluginEndToEnd, PresentsAStereoEffectWithItsEditor) {
     const EffectRecord* r = host.record();
     EXPECT_EQ(r->uniqueID, 19281);
     EXPECT_EQ(r->numInputs, 2);
     EXPECT_EQ(r->numOutputs, 2);
     EXPECT_EQ(r->numParams, 15);
-    EXPECT_EQ(r->flags, effFlagsCanReplacing);
+    EXPECT_EQ(r->flags, effFlagsHasEditor | effFlagsCanReplacing);
     char text[64] = {};
     EXPECT_EQ(host.dispatch(effGetEffectName, 0, 0, text), 1);
     EXPECT_STREQ(text, "TROBEdit");
