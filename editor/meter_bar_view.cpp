@@ -15,7 +15,9 @@ constexpr std::int32_t kRowWidth = 182;
 constexpr std::int32_t kRowHeight = 5;
 constexpr double kGradientRows = 240.0;
 constexpr std::int32_t kLastGradientRow = 239;
-constexpr double kHighlightThreshold = 0.7;
+// Compared in single precision, the fields' own: the float nearest 0.7 lies just below the
+// double 0.7, and a highlight of exactly 0.7 is meant to light the bar.
+constexpr float kHighlightThreshold = 0.7f;
 
 // Truncation toward zero that saturates instead of leaving the int range, and reads an
 // undefined value as 0: meter values come from another thread and are never trusted blindly.
@@ -70,7 +72,6 @@ void MeterBarView::draw(DrawContext* context) {
 
     if (rowBitmap) rowBitmap->draw(context, rowRect, Point{0, 0});
     if (!onAxis) return;
-    Bitmap* gradient =
-        static_cast<double>(highlight) < kHighlightThreshold ? barBitmap : highlightBarBitmap;
+    Bitmap* gradient = highlight < kHighlightThreshold ? barBitmap : highlightBarBitmap;
     if (gradient) gradient->draw(context, segmentRect, Point{0, row});
 }
