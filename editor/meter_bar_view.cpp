@@ -14,7 +14,8 @@ constexpr std::int32_t kAxisEnd = 181;
 constexpr std::int32_t kRowWidth = 182;
 constexpr std::int32_t kRowHeight = 5;
 constexpr double kGradientRows = 240.0;
-constexpr std::int32_t kLastGradientRow = 239;
+// A bar copies five gradient rows from its row on: the last row at which all five exist.
+constexpr std::int32_t kLastGradientRow = 240 - kRowHeight;
 // Compared in single precision, the fields' own: the float nearest 0.7 lies just below the
 // double 0.7, and a highlight of exactly 0.7 is meant to light the bar.
 constexpr float kHighlightThreshold = 0.7f;
@@ -63,8 +64,9 @@ void MeterBarView::draw(DrawContext* context) {
     if (!onAxis) x2 = x1;
     segmentRect = Rect(left + x1, top, left + x2, top + kRowHeight);
 
-    // Level 1.0 would address the row one past the gradient's end; a level below zero a row
-    // above its start.
+    // Loud bands would address rows past the gradient's end (level 1.0 the row after the
+    // last), and the copy would leave the bar's lower lines empty: the loudest band would
+    // shrink to a line. A level below zero would address a row above the start.
     std::int32_t row = truncated(static_cast<double>(level) * kGradientRows);
     if (row > kLastGradientRow) row = kLastGradientRow;
     if (row < 0) row = 0;

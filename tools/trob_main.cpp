@@ -6,6 +6,7 @@
 #include "tools/band_analyser.h"
 #include "tools/csv_series_writer.h"
 #include "tools/demo_signal.h"
+#include "tools/render_command.h"
 
 #include <cerrno>
 #include <cmath>
@@ -35,6 +36,7 @@ constexpr double kProgressAfterSeconds = 5.0;
 
 const char* const kUsage =
     "usage: trob analyse [FILE] [options]\n"
+    "       trob render [FILE] [options]   (the editor's window; trob render --help)\n"
     "\n"
     "Runs FILE (any format libsndfile reads: WAV, FLAC, AIFF, Ogg, ...; mono or stereo)\n"
     "through the TROBEdit analyser and prints, per third-octave band from 20 kHz down to\n"
@@ -244,6 +246,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (command == "render") return renderCommand(argc, argv);
     if (command != "analyse" && command != "analyze")
         return usageError("unknown command '" + command + "'");
     Options options;

@@ -150,8 +150,15 @@ TEST_F(BarTest, HighlightFromExactlyPointSeven) {
 
 TEST_F(BarTest, LevelsOutsideTheGradientUseItsEndRows) {
     view->balance = 0.5f;
+    // Every bar is five gradient rows high: the loudest bands keep their whole height.
     view->level = 1.0f;
-    expectBar(88, 93, bar, 239, "level 1");
+    expectBar(88, 93, bar, 235, "level 1");
+    view->level = 0.99f;
+    expectBar(88, 93, bar, 235, "level 0.99");
+    view->level = 0.98f;
+    expectBar(88, 93, bar, 235, "level 0.98");
+    view->level = 0.975f;
+    expectBar(88, 93, bar, 234, "level 0.975");
     view->level = -0.5f;
     expectBar(88, 93, bar, 0, "negative level");
 }

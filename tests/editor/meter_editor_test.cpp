@@ -310,6 +310,7 @@ TEST_F(MeterEditorTest, TheBottomBarIsTheLowestBandAndTheTopBarTheHighest) {
     EXPECT_NE(platform::headless::pixel(window, 24 + 178, 30), eraser);
     EXPECT_EQ(platform::headless::pixel(window, 24 + 2, 30), eraser);
     EXPECT_NE(platform::headless::pixel(window, 24 + 2, 202), eraser);
+    EXPECT_NE(platform::headless::pixel(window, 24 + 2, 206), eraser);
     EXPECT_EQ(platform::headless::pixel(window, 24 + 178, 202), eraser);
 }
 
