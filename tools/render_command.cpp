@@ -125,8 +125,8 @@ int parse(int argc, char** argv, Options& o) {
         }
     }
     if (o.file && o.rate) return usageError("--rate applies to the demo signal only");
-    if (o.at && !o.out) return usageError("--at chooses the moment for --out; give --out too");
     if (!o.out && !o.frames && !o.animate) o.out = "editor.png";
+    if (o.at && !o.out) return usageError("--at chooses the moment for --out; give --out too");
     if (o.frames && !isDirectory(*o.frames))
         return usageError("--frames needs an existing directory: '" + *o.frames + "'");
     return 0;
