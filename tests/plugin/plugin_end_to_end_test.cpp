@@ -149,7 +149,13 @@ TEST_F(PluginEndToEnd, TheEditorReportsItsSizeBeforeOpenAndRefusedOpensLeaveNoth
     EXPECT_EQ(opened, 0);
     // A leak of the frame or the pictures (over 300 KB an open) would show as hundreds of
     // megabytes over a thousand opens; allow the allocator a little slack.
+#if defined(__SANITIZE_ADDRESS__)
+    // The address sanitizer holds freed memory back from reuse, so the resident size grows
+    // anyway; its leak checker at exit catches what was never freed.
+    (void)grown;
+#else
     EXPECT_LT(grown * 4096, 4L << 20) << grown << " pages more";
+#endif
     ASSERT_EQ(host.dispatch(effEditGetRect, 0, 0, &rect), 1);
     EXPECT_EQ(rect->right, 300);
 }
