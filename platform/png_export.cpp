@@ -37,4 +37,23 @@ bool writeBitmapPng(const std::string& path, ObjectHandle bitmap) {
     return writePng(path, width, height, pixels.data());
 }
 
+bool readPng(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    width = int(image.width);
+    height = int(image.height);
+    pixels.resize(size_t(width) * size_t(height));
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] =
+            uint32_t(rgb[i * 3]) | uint32_t(rgb[i * 3 + 1]) << 8 | uint32_t(rgb[i * 3 + 2]) << 16;
+    return true;
+}
+
 } // namespace platform

@@ -7,6 +7,7 @@
 #include "tools/csv_series_writer.h"
 #include "tools/demo_signal.h"
 #include "tools/file_plot.h"
+#include "tools/render_command.h"
 #include "tools/series_summary.h"
 
 #include <algorithm>
@@ -48,6 +49,7 @@ constexpr double kProgressAfterSeconds = 5.0;
 const char* const kUsage =
     "usage: trob analyse [FILE...] [options]\n"
     "       trob plot [FILE] --out PATH.png [options]\n"
+    "       trob render [FILE] [options]   (the editor's window; trob render --help)\n"
     "\n"
     "analyse runs each FILE (any format libsndfile reads: WAV, FLAC, AIFF, Ogg, ...; mono or\n"
     "stereo) through the TROBEdit analyser and prints, per third-octave band from 20 kHz down\n"
@@ -491,6 +493,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (command == "render") return renderCommand(argc, argv);
     Options options;
     if (command == "plot")
         options.command = Command::Plot;

@@ -28,8 +28,8 @@ TEST(MeterEffectState, IdentityAndRecord) {
     EXPECT_EQ(r->numInputs, 2);
     EXPECT_EQ(r->numOutputs, 2);
     EXPECT_EQ(r->uniqueID, 19281);
-    // No editor yet: only replacing processing is announced.
-    EXPECT_EQ(r->flags, effFlagsCanReplacing);
+    // The editor announces itself beside replacing processing.
+    EXPECT_EQ(r->flags, effFlagsHasEditor | effFlagsCanReplacing);
     EXPECT_EQ(e->currentSampleRate(), 44100.0f);
 
     auto plain = makeProbe();

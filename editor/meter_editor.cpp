@@ -1,0 +1,274 @@
+#include "editor/meter_editor.h"
+
+#include "editor/meter_bar_view.h"
+#include "editor/value_formats.h"
+#include "host/effect_base_x.h"
+#include "toolkit/bitmap.h"
+#include "toolkit/color.h"
+#include "toolkit/controls/image_strip_display.h"
+#include "toolkit/controls/knob.h"
+#include "toolkit/controls/parameter_display.h"
+#include "toolkit/controls/slider.h"
+#include "toolkit/frame.h"
+
+#include <new>
+
+namespace {
+
+enum : std::int32_t {
+    kBackgroundId = 128,
+    kScaleId = 129,
+    kBarId = 206,
+    kRowId = 207,
+    kSliderTrackId = 208,
+    kSliderHandleId = 209,
+    kKnobFaceId = 210,
+    kKnobHandleId = 211,
+    kHighlightBarId = 212,
+};
+
+enum : std::int32_t {
+    kSpreadGain = 11,
+    kEdgeTaper = 12,
+    kLevelCurve = 13,
+    kHighlightCurve = 14,
+};
+
+// The meter query's groups, each 30 values from index 11 (band 0, 25 Hz) on.
+constexpr std::int32_t kFirstMeter = 11;
+constexpr std::int32_t kLevelOffset = 30;
+constexpr std::int32_t kSpreadOffset = 60;
+constexpr std::int32_t kTaperOffset = 90;
+constexpr std::int32_t kHighlightOffset = 120;
+
+constexpr float kRefreshStep = 0.001f;
+constexpr std::int32_t kScaleFrames = 6;
+constexpr std::int32_t kDisplayStyle = 1;
+constexpr std::int32_t kDisplayFont = 4;
+constexpr Color kLevelCurveColor{20, 145, 210, 0};
+constexpr Color kHighlightCurveColor{230, 0, 0, 0};
+
+std::int32_t widthOf(const Bitmap* bitmap) {
+    return bitmap ? bitmap->getWidth() : 0;
+}
+std::int32_t heightOf(const Bitmap* bitmap) {
+    return bitmap ? bitmap->getHeight() : 0;
+}
+
+// Loads a picture unless an earlier open kept it; false when there was no memory for it.
+bool load(Bitmap*& field, std::int32_t id) {
+    if (!field) field = new (std::nothrow) Bitmap(id);
+    return field != nullptr;
+}
+
+void release(Bitmap*& field) {
+    if (field) field->forget();
+    field = nullptr;
+}
+
+} // namespace
+
+MeterEditor::MeterEditor(EffectBaseX* owner)
+    : GuiEditor(owner), refreshPhase(0.0f), levelCurveDisplay(nullptr),
+      highlightCurveDisplay(nullptr), background(nullptr), barBitmap(nullptr),
+      highlightBarBitmap(nullptr), rowBitmap(nullptr), sliderTrackBitmap(nullptr),
+      sliderHandleBitmap(nullptr), knobFaceBitmap(nullptr), knobHandleBitmap(nullptr),
+      scaleBitmap(nullptr), meterBars{}, scaleDisplay(nullptr), levelCurveSlider(nullptr),
+      highlightCurveSlider(nullptr), spreadGainKnob(nullptr), edgeTaperKnob(nullptr) {
+    background = new (std::nothrow) Bitmap(kBackgroundId);
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = static_cast<std::int16_t>(heightOf(background));
+    rect.right = static_cast<std::int16_t>(widthOf(background));
+}
+
+MeterEditor::~MeterEditor() {
+    // A host may close the effect with the editor still open: the frame and the pictures go
+    // with it rather than outlive the editor they point to.
+    close();
+    release(background);
+}
+
+bool MeterEditor::holdsPictures() const {
+    return scaleBitmap || barBitmap || highlightBarBitmap || rowBitmap || sliderTrackBitmap ||
+           sliderHandleBitmap || knobFaceBitmap || knobHandleBitmap;
+}
+
+std::int32_t MeterEditor::open(void* parent) {
+    if (frame) close(); // a second open without a close: start again rather than leak
+    GuiEditor::open(parent);
+    const bool loaded = load(scaleBitmap, kScaleId) && load(barBitmap, kBarId) &&
+                        load(highlightBarBitmap, kHighlightBarId) && load(rowBitmap, kRowId) &&
+                        load(sliderTrackBitmap, kSliderTrackId) &&
+                        load(sliderHandleBitmap, kSliderHandleId) &&
+                        load(knobFaceBitmap, kKnobFaceId) && load(knobHandleBitmap, kKnobHandleId);
+    if (loaded)
+        frame = new (std::nothrow) Frame(Rect(0, 0, widthOf(background), heightOf(background)),
+                                         static_cast<platform::WindowHandle>(parent), this);
+    // A frame without its window (the host's window is gone or the system refused one) shows
+    // nothing: that is a failed open, not an editor.
+    if (!loaded || !frame || !frame->getWindow() || !buildViews()) {
+        close();
+        return 0;
+    }
+    return 1;
+}
+
+bool MeterEditor::add(View* view) {
+    if (!view) return false;
+    if (frame->addView(view)) return true;
+    view->forget();
+    return false;
+}
+
+bool MeterEditor::buildViews() {
+    frame->setBackground(background);
+    const auto parameter = [this](std::int32_t index) {
+        return effect ? effect->getParameter(index) : 0.0f;
+    };
+
+    const std::int32_t scaleHeight = heightOf(scaleBitmap);
+    scaleDisplay = new (std::nothrow)
+        ImageStripDisplay(Rect(10, 20, 10 + widthOf(scaleBitmap), 20 + scaleHeight), this, 2,
+                          kScaleFrames, scaleHeight, scaleBitmap, Point{0, 0});
+    if (!add(scaleDisplay)) return false;
+
+    const std::int32_t trackWidth = widthOf(sliderTrackBitmap);
+    const std::int32_t trackHeight = heightOf(sliderTrackBitmap);
+    const std::int32_t trackEnd = trackHeight - heightOf(sliderHandleBitmap) + 94;
+    const auto makeSlider = [&](std::int32_t x, std::int32_t tag, float defaultValue) {
+        auto* slider = new (std::nothrow) VerticalSlider(
+            Rect(x, 95, x + trackWidth, 95 + trackHeight), this, tag, 95, trackEnd,
+            sliderHandleBitmap, sliderTrackBitmap, Point{0, 0}, StyleVertical | StyleZeroAtBottom);
+        if (slider) {
+            slider->setHandleOffset(Point{8, 0});
+            slider->setValue(parameter(tag));
+            slider->setDefaultValue(defaultValue);
+        }
+        return slider;
+    };
+    levelCurveSlider = makeSlider(225, kLevelCurve, 0.5f);
+    if (!add(levelCurveSlider)) return false;
+    highlightCurveSlider = makeSlider(265, kHighlightCurve, 0.0f);
+    if (!add(highlightCurveSlider)) return false;
+
+    const std::int32_t faceWidth = widthOf(knobFaceBitmap);
+    const std::int32_t faceHeight = heightOf(knobFaceBitmap);
+    const auto makeKnob = [&](std::int32_t x, std::int32_t tag) {
+        auto* knob = new (std::nothrow) Knob(Rect(x, 35, x + faceWidth, 35 + faceHeight), this, tag,
+                                             knobFaceBitmap, knobHandleBitmap, Point{0, 0});
+        if (knob) {
+            knob->setValue(parameter(tag));
+            knob->setDefaultValue(1.0f);
+        }
+        return knob;
+    };
+    spreadGainKnob = makeKnob(228, kSpreadGain);
+    if (!add(spreadGainKnob)) return false;
+    edgeTaperKnob = makeKnob(268, kEdgeTaper);
+    if (!add(edgeTaperKnob)) return false;
+
+    const std::int32_t barWidth = widthOf(barBitmap);
+    const std::int32_t barHeight = heightOf(barBitmap);
+    for (int k = 0; k < kBarCount; ++k) {
+        const std::int32_t step = 6 * (k + 1);
+        meterBars[k] = new (std::nothrow)
+            MeterBarView(Rect(24, 22 + step, 24 + barWidth, 22 + barHeight + step), barBitmap,
+                         highlightBarBitmap, rowBitmap);
+        if (!add(meterBars[k])) return false;
+    }
+
+    const auto makeDisplay = [&](std::int32_t x, Color colour, StringConverter converter,
+                                 std::int32_t tag) {
+        auto* display =
+            new (std::nothrow) ParameterDisplay(Rect(x, 79, x + 30, 91), nullptr, kDisplayStyle);
+        if (display) {
+            display->setFont(kDisplayFont);
+            display->setFontColor(colour);
+            display->setBackColor(kBlackColor);
+            display->setFrameColor(colour);
+            display->setStringConverter(converter);
+            display->setValue(parameter(tag));
+        }
+        return display;
+    };
+    levelCurveDisplay = makeDisplay(226, kLevelCurveColor, formatLevelCurve, kLevelCurve);
+    if (!add(levelCurveDisplay)) return false;
+    highlightCurveDisplay =
+        makeDisplay(266, kHighlightCurveColor, formatHighlightCurve, kHighlightCurve);
+    return add(highlightCurveDisplay);
+}
+
+void MeterEditor::close() {
+    closeFrame();
+    levelCurveDisplay = nullptr;
+    highlightCurveDisplay = nullptr;
+    for (MeterBarView*& bar : meterBars)
+        bar = nullptr;
+    scaleDisplay = nullptr;
+    levelCurveSlider = nullptr;
+    highlightCurveSlider = nullptr;
+    spreadGainKnob = nullptr;
+    edgeTaperKnob = nullptr;
+    forgetPictures();
+}
+
+void MeterEditor::forgetPictures() {
+    release(scaleBitmap);
+    release(barBitmap);
+    release(highlightBarBitmap);
+    release(rowBitmap);
+    release(sliderTrackBitmap);
+    release(sliderHandleBitmap);
+    release(knobFaceBitmap);
+    release(knobHandleBitmap);
+}
+
+void MeterEditor::setParameter(std::int32_t index, float) {
+    if (!frame || !effect) return;
+    const float value = effect->getParameter(index);
+    switch (index) {
+    case kSpreadGain:
+        if (spreadGainKnob) spreadGainKnob->setValue(value);
+        break;
+    case kEdgeTaper:
+        if (edgeTaperKnob) edgeTaperKnob->setValue(value);
+        break;
+    case kLevelCurve:
+        if (levelCurveSlider) levelCurveSlider->setValue(value);
+        if (levelCurveDisplay) levelCurveDisplay->setValue(value);
+        break;
+    case kHighlightCurve:
+        if (highlightCurveSlider) highlightCurveSlider->setValue(value);
+        if (highlightCurveDisplay) highlightCurveDisplay->setValue(value);
+        break;
+    default:
+        break;
+    }
+    requestUpdate();
+}
+
+void MeterEditor::valueChanged(DrawContext*, Control* control) {
+    if (!control) return;
+    const std::int32_t tag = control->getTag();
+    if (tag < kSpreadGain || tag > kHighlightCurve) return;
+    if (effect) effect->setParameterAndNotify(tag, control->getValue());
+    control->setDirty(true);
+}
+
+void MeterEditor::idle() {
+    GuiEditor::idle();
+    if (!frame || !effect) return;
+    for (std::int32_t i = kFirstMeter; i < kFirstMeter + kBarCount; ++i) {
+        MeterBarView* bar = meterBars[kBarCount - 1 - (i - kFirstMeter)];
+        if (!bar) continue;
+        bar->level = effect->getMeterValue(i + kLevelOffset);
+        bar->balance = effect->getMeterValue(i);
+        bar->spread = effect->getMeterValue(i + kSpreadOffset);
+        bar->taper = effect->getMeterValue(i + kTaperOffset);
+        bar->highlight = effect->getMeterValue(i + kHighlightOffset);
+        if (refreshPhase > 1.0f) refreshPhase = 0.0f;
+        bar->setValue(refreshPhase);
+        refreshPhase += kRefreshStep;
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The plug-in's window: the background, the stereo/frequency scale, thirty band bars stacked
+// from 20 kHz at the top to 25 Hz at the bottom, two knobs and two sliders with their value
+// displays. Controls pass user changes to the effect as automated parameter changes; the
+// effect's parameter changes move the controls; every idle call polls the 150 meter values
+// and hands them to the bars.
+
+#include "host/gui_editor/gui_editor.h"
+#include "toolkit/controls/control.h"
+
+class Bitmap;
+class ImageStripDisplay;
+class Knob;
+class MeterBarView;
+class ParameterDisplay;
+class VerticalSlider;
+
+class MeterEditor : public GuiEditor, public ControlListener {
+public:
+    static constexpr int kBarCount = 30;
+
+    explicit MeterEditor(EffectBaseX* effect);
+    ~MeterEditor() override;
+
+    // 1 when the window is built; 0, with nothing left behind, when the frame, its window
+    // or a view cannot be made.
+    std::int32_t open(void* parent) override;
+    void close() override;
+    void idle() override;
+    void setParameter(std::int32_t index, float value) override;
+    void valueChanged(DrawContext* context, Control* control) override;
+
+    float getRefreshPhase() const { return refreshPhase; }
+    MeterBarView* getMeterBar(int index) const {
+        return index >= 0 && index < kBarCount ? meterBars[index] : nullptr;
+    }
+    VerticalSlider* getLevelCurveSlider() const { return levelCurveSlider; }
+    VerticalSlider* getHighlightCurveSlider() const { return highlightCurveSlider; }
+    Knob* getSpreadGainKnob() const { return spreadGainKnob; }
+    Knob* getEdgeTaperKnob() const { return edgeTaperKnob; }
+    ParameterDisplay* getLevelCurveDisplay() const { return levelCurveDisplay; }
+    ParameterDisplay* getHighlightCurveDisplay() const { return highlightCurveDisplay; }
+    ImageStripDisplay* getScaleDisplay() const { return scaleDisplay; }
+    // The pictures the open editor holds besides the background (null while closed).
+    bool holdsPictures() const;
+
+private:
+    bool buildViews();
+    // Adds a view made by `new (std::nothrow)`; false (and the view released) when either
+    // failed.
+    bool add(View* view);
+    void forgetPictures();
+
+    float refreshPhase;
+    ParameterDisplay* levelCurveDisplay;
+    ParameterDisplay* highlightCurveDisplay;
+    Bitmap* background;
+    Bitmap* barBitmap;
+    Bitmap* highlightBarBitmap;
+    Bitmap* rowBitmap;
+    Bitmap* sliderTrackBitmap;
+    Bitmap* sliderHandleBitmap;
+    Bitmap* knobFaceBitmap;
+    Bitmap* knobHandleBitmap;
+    Bitmap* scaleBitmap;
+    MeterBarView* meterBars[kBarCount];
+    ImageStripDisplay* scaleDisplay;
+    VerticalSlider* levelCurveSlider;
+    VerticalSlider* highlightCurveSlider;
+    Knob* spreadGainKnob;
+    Knob* edgeTaperKnob;
+};

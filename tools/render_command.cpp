@@ -1,0 +1,224 @@
+#include "tools/render_command.h"
+
+#include "platform/png_export.h"
+#include "tools/apng_writer.h"
+#include "tools/audio_file_reader.h"
+#include "tools/demo_signal.h"
+#include "tools/editor_render.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kFailure = 1;
+constexpr int kLargestScale = 16;
+constexpr double kProgressAfterSeconds = 5.0;
+
+const char* const kUsage =
+    "usage: trob render [FILE] [options]\n"
+    "\n"
+    "Plays FILE (or the built-in demo) through the TROBEdit plug-in with its editor open,\n"
+    "sending the host's idle call 30 times per second of audio, and writes what the\n"
+    "editor's 300 x 225 window shows.\n"
+    "\n"
+    "options:\n"
+    "  --out PATH               the window at --at as PNG (default editor.png when no\n"
+    "                           other output is asked for)\n"
+    "  --at SECONDS             the moment for --out (default: the end of the audio)\n"
+    "  --scale N                enlarge every picture N times, nearest neighbour (1-16)\n"
+    "  --frames DIR             every idle's window as DIR/frame_00000.png, ...\n"
+    "  --animate PATH           the whole run as an animated PNG at 30 frames per second\n"
+    "  --rate HZ                sample rate of the demo signal (default 44100)\n"
+    "  --block N                frames per processing block (default 512)\n"
+    "  --spread-gain X          parameter 11 (default 1.0)\n"
+    "  --edge-taper X           parameter 12 (default 1.0)\n"
+    "  --level-curve X          parameter 13 (default 0.5)\n"
+    "  --highlight-curve X      parameter 14 (default 0.0; the demo uses 0.2)\n"
+    "  -h, --help               show this text\n";
+
+struct Options {
+    std::optional<std::string> file, out, frames, animate;
+    std::optional<double> at, rate;
+    int scale = 1;
+    RenderSettings settings;
+};
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "trob render: %s\n(try 'trob render --help')\n", message.c_str());
+    return kUsageError;
+}
+int failure(const std::string& message) {
+    std::fprintf(stderr, "trob render: %s\n", message.c_str());
+    return kFailure;
+}
+
+bool parseNumber(const char* text, double& value) {
+    if (!text || !*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text, &end);
+    return errno == 0 && end && *end == 0 && std::isfinite(value);
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// 0 when the options are good, -1 after --help, else the exit status after saying why.
+int parse(int argc, char** argv, Options& o) {
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
+        double number = 0.0;
+        const auto takeNumber = [&]() {
+            ++i;
+            return parseNumber(value, number);
+        };
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return -1;
+        } else if (arg == "--out" || arg == "--frames" || arg == "--animate") {
+            if (!value || !*value) return usageError(arg + " needs a path");
+            ++i;
+            (arg == "--out" ? o.out : arg == "--frames" ? o.frames : o.animate) = value;
+        } else if (arg == "--at") {
+            if (!takeNumber() || number < 0)
+                return usageError("--at needs a time in seconds, 0 or more");
+            o.at = number;
+        } else if (arg == "--scale") {
+            if (!takeNumber() || number != std::floor(number) || number < 1 ||
+                number > kLargestScale)
+                return usageError("--scale needs a whole number from 1 to 16");
+            o.scale = static_cast<int>(number);
+        } else if (arg == "--rate") {
+            if (!takeNumber() || number < 1000 || number > 10000000)
+                return usageError("--rate needs a sample rate from 1000 to 10000000 Hz");
+            o.rate = number;
+        } else if (arg == "--block") {
+            if (!takeNumber() || number != std::floor(number) || number < 1 || number > (1 << 20))
+                return usageError("--block needs a whole number of frames from 1 to 1048576");
+            o.settings.blockSize = static_cast<int>(number);
+        } else if (arg == "--spread-gain" || arg == "--edge-taper" || arg == "--level-curve" ||
+                   arg == "--highlight-curve") {
+            if (!takeNumber()) return usageError(arg + " needs a finite number");
+            auto& target = arg == "--spread-gain"   ? o.settings.spreadGain
+                           : arg == "--edge-taper"  ? o.settings.edgeTaper
+                           : arg == "--level-curve" ? o.settings.levelCurve
+                                                    : o.settings.highlightCurve;
+            target = static_cast<float>(number);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option '" + arg + "'");
+        } else if (o.file) {
+            return usageError("only one FILE can be rendered at a time");
+        } else {
+            o.file = arg;
+        }
+    }
+    if (o.file && o.rate) return usageError("--rate applies to the demo signal only");
+    if (!o.out && !o.frames && !o.animate) o.out = "editor.png";
+    if (o.at && !o.out) return usageError("--at chooses the moment for --out; give --out too");
+    if (o.frames && !isDirectory(*o.frames))
+        return usageError("--frames needs an existing directory: '" + *o.frames + "'");
+    return 0;
+}
+
+class ProgressBar {
+public:
+    explicit ProgressBar(bool shown) : shown(shown) {}
+    ~ProgressBar() { finish(); }
+    void update(std::int64_t done, std::int64_t total) {
+        if (!shown || total <= 0) return;
+        const int percent = static_cast<int>(100 * done / total);
+        if (percent == last) return;
+        last = percent;
+        const int filled = percent * 40 / 100;
+        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled,
+                     "========================================", 40 - filled, "", percent);
+        std::fflush(stderr);
+    }
+    void finish() {
+        if (shown && last >= 0) std::fprintf(stderr, "\r%*s\r", 48, "");
+        shown = false;
+    }
+
+private:
+    bool shown;
+    int last = -1;
+};
+
+} // namespace
+
+int renderCommand(int argc, char** argv) {
+    Options o;
+    const int status = parse(argc, argv, o);
+    if (status < 0) return 0;
+    if (status > 0) return status;
+
+    std::unique_ptr<AudioSource> source;
+    if (o.file) {
+        auto reader = std::make_unique<AudioFileReader>();
+        if (!reader->open(*o.file)) return failure(reader->error());
+        if (reader->sampleRate() < 1000 || reader->sampleRate() > 10000000)
+            return failure("'" + *o.file + "' has a sample rate the analyser cannot measure at");
+        source = std::move(reader);
+    } else {
+        source = std::make_unique<DemoSignal>(o.rate.value_or(44100.0));
+        if (!o.settings.highlightCurve) o.settings.highlightCurve = DemoSignal::kHighlightCurve;
+    }
+    const double rate = source->sampleRate();
+    const double length = static_cast<double>(source->frameCount()) / rate;
+    // The still: the last idle at or before --at (a moment past the end is the end).
+    const double stillAt = std::min(o.at.value_or(length), length);
+    const double until = (o.frames || o.animate) ? length : stillAt;
+
+    EditorRenderer renderer;
+    if (!renderer.open(rate, o.settings)) return failure(renderer.error());
+
+    const int w = EditorRenderer::kWidth * o.scale, h = EditorRenderer::kHeight * o.scale;
+    std::unique_ptr<ApngWriter> animation;
+    if (o.animate) animation = std::make_unique<ApngWriter>(w, h, 30);
+    std::vector<std::uint32_t> still;
+    std::string writeError;
+    int frameNumber = 0;
+    ProgressBar progress(isatty(STDERR_FILENO) && until > kProgressAfterSeconds);
+    const bool ran = renderer.run(
+        *source, until,
+        [&](double time, const std::vector<std::uint32_t>& pixels) {
+            const auto picture =
+                enlarge(pixels, EditorRenderer::kWidth, EditorRenderer::kHeight, o.scale);
+            if (o.out && time <= stillAt + 1e-9) still = picture;
+            if (o.frames) {
+                char name[32];
+                std::snprintf(name, sizeof name, "/frame_%05d.png", frameNumber);
+                if (!platform::writePng(*o.frames + name, w, h, picture.data())) {
+                    writeError = "cannot write '" + *o.frames + name + "'";
+                    return false;
+                }
+            }
+            if (animation && !animation->addFrame(picture.data())) {
+                writeError = animation->error();
+                return false;
+            }
+            ++frameNumber;
+            return true;
+        },
+        [&](std::int64_t done, std::int64_t total) { progress.update(done, total); });
+    progress.finish();
+    if (!writeError.empty()) return failure(writeError);
+    if (!ran)
+        return failure((o.file ? *o.file : std::string("the demo")) + ": " + renderer.error());
+    if (o.out && !platform::writePng(*o.out, w, h, still.data()))
+        return failure("cannot write '" + *o.out + "'");
+    if (animation && !animation->finish(*o.animate)) return failure(animation->error());
+    return 0;
+}
