@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -408,7 +409,10 @@ Canvas scale(const Canvas& back, Font& regular) {
     for (const Label& l : labels) {
         const int y = rowMiddle(l.band) - kScaleY;
         const bool strong = l.band == 16;
-        regular.draw(c, l.text, ax0 - 1, y + 3, 7, strong ? kLabel : kDimLabel, 2);
+        // 8 pixels reads clearly at 1:1; three characters are drawn a little tighter to fit the
+        // margin beside the rows.
+        const double tracking = std::strlen(l.text) >= 3 ? -0.7 : 0.0;
+        regular.draw(c, l.text, ax0 - 1, y + 3, 8, strong ? kLabel : kDimLabel, 2, tracking);
         c.fill(ax1, y, ax1 + 3, y + 1, strong ? kLabel : kDimLabel);
     }
     // Every other band gets a short tick on the right.
@@ -417,11 +421,11 @@ Canvas scale(const Canvas& back, Font& regular) {
     regular.draw(c, "Hz", ax0 - 1, 6, 7, kDimLabel, 2);
     // The stereo axis below the rows.
     const int base = kScaleH - 1;
-    regular.draw(c, "100 % L", ax0, base, 7, kLabel, 0);
-    regular.draw(c, "0", ax0 + barCentre(0.5) + 1, base, 7, kLabel, 1);
-    regular.draw(c, "100 % R", ax0 + barCentre(1.0) + 2, base, 7, kLabel, 2);
-    regular.draw(c, "50", ax0 + barCentre(0.25) + 1, base, 7, kDimLabel, 1);
-    regular.draw(c, "50", ax0 + barCentre(0.75) + 1, base, 7, kDimLabel, 1);
+    regular.draw(c, "100 % L", ax0, base, 8, kLabel, 0);
+    regular.draw(c, "0", ax0 + barCentre(0.5) + 1, base, 8, kLabel, 1);
+    regular.draw(c, "100 % R", ax0 + barCentre(1.0) + 2, base, 8, kLabel, 2);
+    regular.draw(c, "50", ax0 + barCentre(0.25) + 1, base, 8, kDimLabel, 1);
+    regular.draw(c, "50", ax0 + barCentre(0.75) + 1, base, 8, kDimLabel, 1);
     // Above the rows: which side is which.
     regular.draw(c, "L", ax0 + barCentre(0.0) + 3, 6, 7, kAccent, 0);
     regular.draw(c, "R", ax0 + barCentre(1.0) - 2, 6, 7, kHighlightAccent, 2);
