@@ -7,4 +7,5 @@ target=$1 corpus=$2 runs=$3
 shift 3
 found=$(mktemp -d)
 trap 'rm -rf "$found"' EXIT
-"$target" -seed=1 -runs="$runs" -max_len=8192 "$@" "$found" "$corpus"
+# A failing input is written beside the build's other outputs, as crash-<hash>.
+"$target" -seed=1 -runs="$runs" -max_len=8192 -artifact_prefix="$PWD/" "$@" "$found" "$corpus"
