@@ -69,7 +69,9 @@ TEST(HostBattery, AThousandInstancesMadeUsedAndClosed) {
         host.dispatch(effMainsChanged, 0, 1);
         // The editor opcodes as a host sends them; the answers depend on the editor.
         void* rect = nullptr;
-        if (host.dispatch(effEditGetRect, 0, 0, &rect) != 0) ASSERT_NE(rect, nullptr);
+        if (host.dispatch(effEditGetRect, 0, 0, &rect) != 0) {
+            ASSERT_NE(rect, nullptr);
+        }
         host.dispatch(effEditIdle);
         ASSERT_TRUE(blockPassesThrough(host, left, right, 0, 64, cycle % 2));
         ASSERT_EQ(badMeters(host), 0) << "cycle " << cycle;
@@ -169,8 +171,9 @@ TEST(HostBattery, ParametersAtEveryBoundaryAndBeyondWithTheirTexts) {
         for (float value : values) {
             host.setParameter(index, value);
             const float stored = host.getParameter(index);
-            if (index >= 11 && index <= 14 && value >= 0.0f && value <= 1.0f)
+            if (index >= 11 && index <= 14 && value >= 0.0f && value <= 1.0f) {
                 EXPECT_EQ(stored, value) << index;
+            }
             for (int opcode : {effGetParamDisplay, effGetParamName, effGetParamLabel}) {
                 // A host's buffer with a marked tail: the text ends inside the buffer and
                 // nothing is written past it.
