@@ -1,7 +1,8 @@
 // Nanoseconds per stereo frame of processReplacing with every metering kernel this CPU runs,
 // at three block sizes, beside the plain reference loop on the same audio in the same run,
-// and one editor poll of all 150 meter values. Ends with a table of ns per frame and the
-// ratio to the reference.
+// and one editor poll of all 150 meter values; then each kernel on silent, denormal and
+// full-scale input against noise at blocks of 512. Ends with a table of ns per frame and the
+// ratio to the reference, and one of each input's cost against noise.
 //
 //   build/default/bench/engine_bench
 //   build/default/bench/engine_bench --benchmark_filter=/512     # blocks of 512 only
@@ -15,7 +16,9 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -62,6 +65,57 @@ void engineProcessReplacing(benchmark::State& state, const MeterKernel* kernel) 
     setPerFrame(state, block);
 }
 
+// What pathological input costs against ordinary noise: digital silence, samples that are
+// all denormal, and full-scale samples of +-1.
+enum class Input { Noise, Silent, Denormal, FullScale };
+const char* const kInputNames[] = {"noise", "silent", "denormal", "full-scale"};
+constexpr std::int64_t kInputBlock = 512;
+
+const test_signals::Stereo& inputSignal(Input kind) {
+    static const auto make = [](Input k) {
+        test_signals::Stereo s = {test_signals::noise(0.5, 44100, 1),
+                                  test_signals::noise(0.5, 44100, 2)};
+        for (auto* channel : {&s.left, &s.right})
+            for (float& x : *channel) {
+                const float sign = x < 0.0f ? -1.0f : 1.0f;
+                if (k == Input::Silent) x = 0.0f;
+                // Denormals of every size, with the noise's signs.
+                if (k == Input::Denormal)
+                    x = sign * std::numeric_limits<float>::denorm_min() *
+                        static_cast<float>(1 + (std::fabs(x) * 1e6f));
+                if (k == Input::FullScale) x = sign;
+            }
+        return s;
+    };
+    static const test_signals::Stereo signals[] = {make(Input::Noise), make(Input::Silent),
+                                                   make(Input::Denormal), make(Input::FullScale)};
+    return signals[static_cast<int>(kind)];
+}
+
+void engineOnInput(benchmark::State& state, const MeterKernel* kernel, Input kind) {
+    auto effect = std::make_unique<KernelEffect>(*kernel);
+    const auto& s = inputSignal(kind);
+    std::vector<float> outL(kInputBlock), outR(kInputBlock);
+    std::size_t at = 0;
+    // Settled first, so the filters' state is what the input makes it, not the start.
+    for (std::size_t n = 0; n + kInputBlock <= s.left.size(); n += kInputBlock) {
+        float* in[2] = {const_cast<float*>(s.left.data() + n),
+                        const_cast<float*>(s.right.data() + n)};
+        float* out[2] = {outL.data(), outR.data()};
+        effect->processReplacing(in, out, kInputBlock);
+    }
+    for (auto _ : state) {
+        if (at + kInputBlock > s.left.size()) at = 0;
+        float* in[2] = {const_cast<float*>(s.left.data() + at),
+                        const_cast<float*>(s.right.data() + at)};
+        float* out[2] = {outL.data(), outR.data()};
+        effect->processReplacing(in, out, kInputBlock);
+        benchmark::DoNotOptimize(outL.data());
+        at += kInputBlock;
+    }
+    setPerFrame(state, kInputBlock);
+}
+
 void scalarReference(benchmark::State& state) {
     const auto block = static_cast<std::size_t>(state.range(0));
     auto reference = std::make_unique<ReferenceMeter>();
@@ -100,6 +154,8 @@ void editorPoll(benchmark::State& state) {
 class TableReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, std::map<std::int64_t, double>> nsPerFrame;
+    // Kernel name -> input name -> ns per frame.
+    std::map<std::string, std::map<std::string, double>> byInput;
 
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
@@ -111,6 +167,14 @@ public:
             if (counter == run.counters.end()) continue;
             // Names are "<what>/<block>", possibly followed by aggregate or option suffixes.
             const std::string name = run.run_name.function_name;
+            if (name.rfind("input/", 0) == 0) {
+                // "input/<kernel>/<input>"
+                const std::size_t slash = name.find('/', 6);
+                auto& slot = byInput[name.substr(6, slash - 6)];
+                const std::string input = name.substr(slash + 1);
+                if (median || slot.find(input) == slot.end()) slot[input] = counter->second.value;
+                continue;
+            }
             const std::string what = name.rfind("engine/", 0) == 0 ? name.substr(7) : "reference";
             const std::int64_t block = std::stoll(run.run_name.args);
             auto& slot = nsPerFrame[what];
@@ -154,6 +218,32 @@ void printTable(const TableReporter& reporter) {
     }
 }
 
+void printInputTable(const TableReporter& reporter) {
+    if (reporter.byInput.empty()) return;
+    std::printf("\nns per stereo frame by input, blocks of %lld (ratio to noise)\n",
+                static_cast<long long>(kInputBlock));
+    std::printf("%-10s", "");
+    for (const char* input : kInputNames)
+        std::printf(" %16s", input);
+    std::printf("\n");
+    for (const auto& [kernel, inputs] : reporter.byInput) {
+        const auto noise = inputs.find("noise");
+        std::printf("%-10s", kernel.c_str());
+        for (const char* input : kInputNames) {
+            const auto ns = inputs.find(input);
+            if (ns == inputs.end() || noise == inputs.end()) {
+                std::printf(" %16s", "-");
+                continue;
+            }
+            char cell[32];
+            std::snprintf(cell, sizeof cell, "%.1f (%.2fx)", ns->second,
+                          ns->second / noise->second);
+            std::printf(" %16s", cell);
+        }
+        std::printf("\n");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -173,10 +263,19 @@ int main(int argc, char** argv) {
         }
     }
     benchmark::RegisterBenchmark("editorPoll", editorPoll);
+    for (int i = 0; i < meterKernelCount(); ++i) {
+        const MeterKernel& kernel = meterKernel(i);
+        if (!meterKernelSupported(kernel)) continue;
+        for (int k = 0; k < 4; ++k)
+            benchmark::RegisterBenchmark(
+                ("input/" + std::string(kernel.name) + "/" + kInputNames[k]).c_str(), engineOnInput,
+                &kernel, static_cast<Input>(k));
+    }
 
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printTable(reporter);
+    printInputTable(reporter);
     benchmark::Shutdown();
     return 0;
 }

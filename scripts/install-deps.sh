@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need; does nothing when all are there.
-# Usage: scripts/install-deps.sh [linux|windows|wine]...   (default: linux)
+# Usage: scripts/install-deps.sh [linux|windows|wine|fuzz]...   (default: linux)
 set -euo pipefail
 
 want=("$@")
@@ -17,6 +17,9 @@ for group in "${want[@]}"; do
         packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64) ;;
     wine)
         packages+=(wine wine32 wine64 xvfb xauth) ;;
+    fuzz)
+        # clang with its libFuzzer and sanitizer runtimes, for the `fuzz` preset.
+        packages+=(clang libclang-rt-14-dev) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done

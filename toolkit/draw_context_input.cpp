@@ -2,6 +2,7 @@
 
 #include "toolkit/draw_context.h"
 #include "toolkit/frame.h"
+#include "toolkit/point.h"
 
 #include "platform/windowing.h"
 
@@ -31,7 +32,8 @@ int32_t DrawContext::getMouseButtons() {
 Point DrawContext::getMouseLocation() {
     platform::Position cursor;
     platform::getCursorPos(&cursor);
-    return Point{cursor.x - windowOrigin.h, cursor.y - windowOrigin.v};
+    return Point{relativeCoordinate(cursor.x, windowOrigin.h),
+                 relativeCoordinate(cursor.y, windowOrigin.v)};
 }
 
 bool DrawContext::waitDoubleClick() {

@@ -6,6 +6,7 @@
 #include "toolkit/bitmap.h"
 #include "toolkit/blend_entries.h"
 #include "toolkit/draw_context.h"
+#include "toolkit/point.h"
 #include "toolkit/window_context.h"
 
 #include <cstdlib>
@@ -338,8 +339,8 @@ Point Frame::getCurrentMouseLocation() {
     platform::getCursorPos(&cursor);
     platform::Box screen{};
     if (window && platform::getWindowRect(window, &screen)) {
-        cursor.x -= screen.left;
-        cursor.y -= screen.top;
+        cursor.x = relativeCoordinate(cursor.x, screen.left);
+        cursor.y = relativeCoordinate(cursor.y, screen.top);
     }
     return Point{cursor.x, cursor.y};
 }

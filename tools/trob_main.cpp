@@ -9,6 +9,7 @@
 #include "tools/file_plot.h"
 #include "tools/render_command.h"
 #include "tools/series_summary.h"
+#include "tools/trob_command_line.h"
 
 #include <algorithm>
 #include <atomic>
@@ -33,89 +34,18 @@
 #define TROB_DEFAULT_PLUGIN "TROBEdit.so"
 #endif
 
+using namespace trob;
+
 namespace {
 
-constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
 constexpr int kOutOfPhase = 3;
-constexpr double kMostJobs = 256;
-// The rates the analyser measures at; outside them it would keep its last rate.
-constexpr double kLowestRate = 1000.0;
-constexpr double kHighestRate = 10000000.0;
-constexpr int kLargestBlock = 1 << 20;
 // Files shorter than this finish before a progress bar would be worth drawing.
 constexpr double kProgressAfterSeconds = 5.0;
-
-const char* const kUsage =
-    "usage: trob analyse [FILE...] [options]\n"
-    "       trob plot [FILE] --out PATH.png [options]\n"
-    "       trob render [FILE] [options]   (the editor's window; trob render --help)\n"
-    "\n"
-    "analyse runs each FILE (any format libsndfile reads: WAV, FLAC, AIFF, Ogg, ...; mono or\n"
-    "stereo) through the TROBEdit analyser and prints, per third-octave band from 20 kHz down\n"
-    "to 25 Hz, what its meters show at the end, or with --summary what they showed over the\n"
-    "whole file. Several files are analysed in parallel and reported in the order given.\n"
-    "plot draws the whole file as one picture: balance and level above, spread beneath.\n"
-    "Without FILE both use a built-in ten-second demo signal.\n"
-    "\n"
-    "options:\n"
-    "  --summary                per band over the whole file: level, balance, spread, and the\n"
-    "                           time ranges in which bands are out of phase\n"
-    "  --json                   print JSON instead of text (an array for several files)\n"
-    "  --csv PATH               write the whole time series (every 1/30 s) as CSV (one FILE)\n"
-    "  --phase-threshold X      a band is out of phase while its spread is above X (0.6)\n"
-    "  --min-duration S         ...for at least S seconds (0.5)\n"
-    "  --fail-on-phase          exit with status 3 when any file is out of phase\n"
-    "  -j, --jobs N             analyse N files at a time (default: the number of cores)\n"
-    "  --out PATH               plot: the PNG file to write\n"
-    "  --width N                plot: width in pixels (default 1200)\n"
-    "  --rate HZ                sample rate of the demo signal (default 44100)\n"
-    "  --block N                frames per processing block (default 512)\n"
-    "  --spread-gain X          parameter 11 (default 1.0)\n"
-    "  --edge-taper X           parameter 12 (default 1.0)\n"
-    "  --level-curve X          parameter 13 (default 0.5)\n"
-    "  --highlight-curve X      parameter 14 (default 0.0; the demo uses 0.2)\n"
-    "  --plugin PATH            the plug-in to load (default: the one built beside trob)\n"
-    "  -h, --help               show this text\n"
-    "\n"
-    "exit status: 0 when all went well, 1 when any file could not be analysed, 2 for a\n"
-    "usage error, 3 with --fail-on-phase when a file has phase problems (and none failed).\n";
-
-enum class Command { Analyse, Plot };
-
-struct Options {
-    Command command = Command::Analyse;
-    std::vector<std::string> files;
-    std::optional<std::string> csv;
-    bool json = false;
-    bool summary = false;
-    bool failOnPhase = false;
-    PhaseCriteria criteria;
-    unsigned jobs = 0; // 0: one per core
-    std::optional<std::string> out;
-    int width = 1200;
-    std::optional<double> rate;
-    int block = 512;
-    AnalyserSettings settings;
-    std::optional<std::string> plugin;
-};
-
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "trob: %s\n(try 'trob --help')\n", message.c_str());
-    return kUsageError;
-}
 
 int failure(const std::string& message) {
     std::fprintf(stderr, "trob: %s\n", message.c_str());
     return kFailure;
-}
-
-bool parseNumber(const char* text, double& value) {
-    if (!text || !*text) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text, &end);
-    return errno == 0 && end && *end == 0 && std::isfinite(value);
 }
 
 bool fileExists(const std::string& path) {
@@ -137,86 +67,6 @@ std::string defaultPlugin() {
             if (fileExists(dir + candidate)) return dir + candidate;
     }
     return TROB_DEFAULT_PLUGIN;
-}
-
-// Returns 0 when the options are good, else the exit status after printing why.
-int parse(int argc, char** argv, Options& o) {
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        auto numberOption = [&](double& out) -> bool {
-            const char* v = value();
-            return v && parseNumber(v, out);
-        };
-        auto wholeOption = [&](double& out, double lowest, double highest) -> bool {
-            return numberOption(out) && out == std::floor(out) && out >= lowest && out <= highest;
-        };
-        double number = 0.0;
-        if (arg == "-h" || arg == "--help") {
-            std::fputs(kUsage, stdout);
-            return -1;
-        } else if (arg == "--json") {
-            o.json = true;
-        } else if (arg == "--summary") {
-            o.summary = true;
-        } else if (arg == "--fail-on-phase") {
-            o.failOnPhase = true;
-        } else if (arg == "--csv" || arg == "--plugin" || arg == "--out") {
-            const char* v = value();
-            if (!v || !*v) return usageError(arg + " needs a path");
-            (arg == "--csv" ? o.csv : arg == "--out" ? o.out : o.plugin) = v;
-        } else if (arg == "--rate") {
-            if (!numberOption(number) || number < kLowestRate || number > kHighestRate)
-                return usageError("--rate needs a sample rate from 1000 to 10000000 Hz");
-            o.rate = number;
-        } else if (arg == "--block") {
-            if (!wholeOption(number, 1, kLargestBlock))
-                return usageError("--block needs a whole number of frames from 1 to 1048576");
-            o.block = static_cast<int>(number);
-        } else if (arg == "-j" || arg == "--jobs") {
-            if (!wholeOption(number, 1, kMostJobs))
-                return usageError(arg + " needs a whole number of files from 1 to 256");
-            o.jobs = static_cast<unsigned>(number);
-        } else if (arg == "--width") {
-            if (!wholeOption(number, FilePlot::kNarrowest, FilePlot::kWidest))
-                return usageError("--width needs a whole number of pixels from " +
-                                  std::to_string(FilePlot::kNarrowest) + " to " +
-                                  std::to_string(FilePlot::kWidest));
-            o.width = static_cast<int>(number);
-        } else if (arg == "--phase-threshold") {
-            if (!numberOption(number) || number < 0 || number > 1)
-                return usageError("--phase-threshold needs a spread from 0 to 1");
-            o.criteria.threshold = static_cast<float>(number);
-        } else if (arg == "--min-duration") {
-            if (!numberOption(number) || number < 0)
-                return usageError("--min-duration needs a time in seconds, 0 or more");
-            o.criteria.minDuration = number;
-        } else if (arg == "--spread-gain" || arg == "--edge-taper" || arg == "--level-curve" ||
-                   arg == "--highlight-curve") {
-            if (!numberOption(number)) return usageError(arg + " needs a finite number");
-            auto& target = arg == "--spread-gain"   ? o.settings.spreadGain
-                           : arg == "--edge-taper"  ? o.settings.edgeTaper
-                           : arg == "--level-curve" ? o.settings.levelCurve
-                                                    : o.settings.highlightCurve;
-            target = static_cast<float>(number);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option '" + arg + "'");
-        } else {
-            o.files.push_back(arg);
-        }
-    }
-    if (!o.files.empty() && o.rate) return usageError("--rate applies to the demo signal only");
-    if (o.csv && o.files.size() > 1) return usageError("--csv takes the series of one FILE");
-    if (o.command == Command::Plot) {
-        if (o.files.size() > 1) return usageError("plot draws one FILE at a time");
-        if (!o.out) return usageError("plot needs --out PATH.png");
-        if (o.summary || o.csv || o.failOnPhase)
-            return usageError("--summary, --csv and --fail-on-phase belong to analyse");
-    } else if (o.out) {
-        return usageError("--out belongs to plot");
-    }
-    o.settings.blockSize = o.block;
-    return 0;
 }
 
 class ProgressBar {
@@ -499,7 +349,7 @@ int main(int argc, char** argv) {
         options.command = Command::Plot;
     else if (command != "analyse" && command != "analyze")
         return usageError("unknown command '" + command + "'");
-    const int status = parse(argc, argv, options);
+    const int status = parseCommandLine(argc, argv, options);
     if (status < 0) return 0;
     if (status > 0) return status;
     try {

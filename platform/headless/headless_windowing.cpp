@@ -300,8 +300,14 @@ bool screenToClient(WindowHandle handle, Position* point) {
     WindowObject* w = live(handle);
     if (!point) return false;
     Position origin = w ? clientOrigin(*w) : Position{0, 0};
-    point->x -= origin.x;
-    point->y -= origin.y;
+    // Held within int32, as the toolkit's own conversions are: scripts may put the cursor
+    // anywhere.
+    const auto relative = [](int32_t position, int32_t from) {
+        const int64_t d = int64_t(position) - from;
+        return d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? INT32_MIN : int32_t(d);
+    };
+    point->x = relative(point->x, origin.x);
+    point->y = relative(point->y, origin.y);
     return true;
 }
 

@@ -63,6 +63,22 @@ TEST_F(InputTest, LocationIsInWindowCoordinates) {
     EXPECT_EQ(context->getMouseLocation(), (Point{20, 30}));
 }
 
+// Found by fuzzing drops: a cursor at the far end of the coordinate range made the window
+// conversions overflow. They now stop at the range's ends.
+TEST_F(InputTest, LocationOfACursorFarOutsideTheWindowStaysInRange) {
+    InputState s;
+    s.cursor = {INT32_MIN, INT32_MAX};
+    setInput(s);
+    EXPECT_EQ(context->getMouseLocation(), (Point{INT32_MIN, INT32_MAX - 50}));
+    EXPECT_EQ(frame->getCurrentMouseLocation(), (Point{INT32_MIN, INT32_MAX - 50}));
+    platform::Position p{INT32_MIN, 0};
+    ASSERT_TRUE(platform::screenToClient(window, &p));
+    EXPECT_EQ(p.x, INT32_MIN);
+    s.cursor = {INT32_MAX, INT32_MIN};
+    setInput(s);
+    EXPECT_EQ(frame->getCurrentMouseLocation(), (Point{INT32_MAX - 100, INT32_MIN}));
+}
+
 TEST_F(InputTest, DoubleClickNeedsASecondPressInTimeAndInPlace) {
     platform::headless::setDoubleClickTime(500);
     platform::headless::setTickCount(2000);

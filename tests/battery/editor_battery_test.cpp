@@ -1,0 +1,135 @@
+// The editor side of the battery on the headless home. The meter editor is not there yet, so
+// a test editor stands in for it: a 300 x 225 frame with views, whose idle polls all 150
+// meter values as the meter editor will.
+
+#include "engine/meter_effect.h"
+#include "test_signals.h"
+#include "views/views_fixtures.h"
+
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using views_test::ProbeView;
+
+// The meter editor's rhythm without its drawing: a frame, views, and a poll per idle.
+class PollingEditor : public GuiEditor {
+public:
+    explicit PollingEditor(EffectBaseX* effect) : GuiEditor(effect) { rect = {0, 0, 225, 300}; }
+    ~PollingEditor() override { close(); }
+    std::int32_t open(void* parent) override {
+        GuiEditor::open(parent);
+        frame = new Frame(Rect(0, 0, 300, 225), static_cast<platform::WindowHandle>(parent), this);
+        for (int i = 0; i < 30; ++i)
+            frame->addView(new ProbeView("bar", Rect(0, i * 7, 300, i * 7 + 7), kBlueColor));
+        return 1;
+    }
+    void close() override { closeFrame(); }
+    void idle() override {
+        GuiEditor::idle();
+        for (int index = 11; index < 161; ++index) {
+            const float v = effect->getMeterValue(index);
+            if (!(v >= 0.0f && v <= 1.0f)) ++badMeters;
+        }
+        ++idles;
+    }
+    int idles = 0;
+    int badMeters = 0;
+};
+
+class EditorBattery : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::headless::reset();
+        host = platform::headless::createHostWindow("HostEditorWindow", platform::kWsChild,
+                                                    {100, 50, 400, 275});
+    }
+    void TearDown() override { platform::headless::reset(); }
+    platform::WindowHandle host = nullptr;
+};
+
+TEST_F(EditorBattery, OpenedAndClosedAThousandTimesWithIdleCallsBetween) {
+    auto effect = std::make_unique<MeterEffect>(nullptr);
+    auto* editor = new PollingEditor(effect.get()); // owned by the effect
+    EffectRecord* record = effect->getRecord();
+    const int windowsBefore = platform::headless::liveWindowCount();
+    const int classesBefore = platform::headless::registeredClassCount(); // the host's
+    const int oleBefore = platform::headless::oleInitializeDepth();       // the editor's
+    std::uint32_t ticks = 1000;
+    int survived = 0;
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        ASSERT_EQ(record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f), 1) << cycle;
+        ASSERT_NE(editor->getFrame(), nullptr);
+        for (int i = 0; i < 3; ++i) {
+            ticks += 40;
+            platform::headless::setTickCount(ticks);
+            record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
+            platform::headless::dispatchAll();
+        }
+        // A host that closes twice, or idles a closed editor, changes nothing.
+        record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
+        record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
+        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
+        ASSERT_EQ(editor->getFrame(), nullptr);
+        ASSERT_EQ(platform::headless::liveWindowCount(), windowsBefore) << cycle;
+        ASSERT_EQ(platform::headless::registeredClassCount(), classesBefore) << cycle;
+        ASSERT_EQ(platform::headless::oleInitializeDepth(), oleBefore) << cycle;
+        ++survived;
+    }
+    EXPECT_EQ(survived, 1000);
+    EXPECT_EQ(editor->badMeters, 0);
+}
+
+TEST_F(EditorBattery, EditorIdlesWhileAudioAndParameterThreadsRun) {
+    auto effect = std::make_unique<MeterEffect>(nullptr);
+    auto* editor = new PollingEditor(effect.get());
+    EffectRecord* record = effect->getRecord();
+    ASSERT_EQ(record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f), 1);
+    std::atomic<bool> audioDone{false};
+    std::atomic<bool> mismatch{false};
+
+    std::thread audio([&] {
+        const auto left = test_signals::noise(0.7, 512, 8);
+        const auto right = test_signals::sine(440, 0.5, 44100, 512);
+        std::vector<float> outL(512), outR(512);
+        for (int b = 0; b < 200; ++b) {
+            std::vector<float> inL = left, inR = right;
+            float* in[2] = {inL.data(), inR.data()};
+            float* out[2] = {outL.data(), outR.data()};
+            record->processReplacing(record, in, out, 512);
+            if (outL != left || outR != right) mismatch.store(true);
+        }
+        audioDone.store(true);
+    });
+    std::thread parameters([&] {
+        const float values[] = {0.0f, 1.0f, 0.5f, -1.0f, 2.0f, NAN, INFINITY, 0.25f};
+        int i = 0;
+        char text[64];
+        while (!audioDone.load()) {
+            const int index = 11 + i % 4;
+            record->setParameter(record, index, values[i++ % 8]);
+            (void)record->getParameter(record, index);
+            record->dispatcher(record, effGetParamDisplay, index, 0, text, 0.0f);
+            std::this_thread::yield();
+        }
+    });
+    // This thread is the host's user-interface thread: it idles the open editor.
+    std::uint32_t ticks = 1000;
+    while (!audioDone.load()) {
+        ticks += 20;
+        platform::headless::setTickCount(ticks);
+        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
+        platform::headless::dispatchAll();
+    }
+    audio.join();
+    parameters.join();
+    record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
+    EXPECT_FALSE(mismatch.load());
+    EXPECT_GT(editor->idles, 0);
+    EXPECT_EQ(editor->badMeters, 0);
+}
+
+} // namespace

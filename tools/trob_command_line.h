@@ -1,0 +1,48 @@
+#pragma once
+// trob's command line: the options it takes and the parser that reads them, apart from the
+// code that runs them (and so something a test or a fuzz target can call on its own).
+
+#include "tools/band_analyser.h"
+#include "tools/series_summary.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trob {
+
+constexpr int kUsageError = 2;
+// The rates the analyser measures at; outside them it would keep its last rate.
+constexpr double kLowestRate = 1000.0;
+constexpr double kHighestRate = 10000000.0;
+
+extern const char* const kUsage;
+
+enum class Command { Analyse, Plot };
+
+struct Options {
+    Command command = Command::Analyse;
+    std::vector<std::string> files;
+    std::optional<std::string> csv;
+    bool json = false;
+    bool summary = false;
+    bool failOnPhase = false;
+    PhaseCriteria criteria;
+    unsigned jobs = 0; // 0: one per core
+    std::optional<std::string> out;
+    int width = 1200;
+    std::optional<double> rate;
+    int block = 512;
+    AnalyserSettings settings;
+    std::optional<std::string> plugin;
+};
+
+// Prints the message and the hint to --help on stderr; answers the usage exit status.
+int usageError(const std::string& message);
+
+// Reads the options after the command word (argv[2] onwards) into `options`, whose `command`
+// the caller has set. Answers 0 when they are good, -1 after printing the help text, else the
+// exit status after printing why they are not.
+int parseCommandLine(int argc, char** argv, Options& options);
+
+} // namespace trob
