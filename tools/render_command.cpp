@@ -5,6 +5,7 @@
 #include "tools/audio_file_reader.h"
 #include "tools/demo_signal.h"
 #include "tools/editor_render.h"
+#include "tools/progress_bar.h"
 
 #include <cerrno>
 #include <cmath>
@@ -131,30 +132,6 @@ int parse(int argc, char** argv, Options& o) {
         return usageError("--frames needs an existing directory: '" + *o.frames + "'");
     return 0;
 }
-
-class ProgressBar {
-public:
-    explicit ProgressBar(bool shown) : shown(shown) {}
-    ~ProgressBar() { finish(); }
-    void update(std::int64_t done, std::int64_t total) {
-        if (!shown || total <= 0) return;
-        const int percent = static_cast<int>(100 * done / total);
-        if (percent == last) return;
-        last = percent;
-        const int filled = percent * 40 / 100;
-        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled,
-                     "========================================", 40 - filled, "", percent);
-        std::fflush(stderr);
-    }
-    void finish() {
-        if (shown && last >= 0) std::fprintf(stderr, "\r%*s\r", 48, "");
-        shown = false;
-    }
-
-private:
-    bool shown;
-    int last = -1;
-};
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "tools/csv_series_writer.h"
 #include "tools/demo_signal.h"
 #include "tools/file_plot.h"
+#include "tools/progress_bar.h"
 #include "tools/render_command.h"
 #include "tools/series_summary.h"
 #include "tools/trob_command_line.h"
@@ -68,30 +69,6 @@ std::string defaultPlugin() {
     }
     return TROB_DEFAULT_PLUGIN;
 }
-
-class ProgressBar {
-public:
-    explicit ProgressBar(bool shown) : shown(shown) {}
-    ~ProgressBar() { finish(); }
-    void update(std::int64_t done, std::int64_t total) {
-        if (!shown || total <= 0) return;
-        const int percent = static_cast<int>(100 * done / total);
-        if (percent == last) return;
-        last = percent;
-        const int filled = percent * 40 / 100;
-        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled,
-                     "========================================", 40 - filled, "", percent);
-        std::fflush(stderr);
-    }
-    void finish() {
-        if (shown && last >= 0) std::fprintf(stderr, "\r%*s\r", 48, "");
-        shown = false;
-    }
-
-private:
-    bool shown;
-    int last = -1;
-};
 
 // What one file's analysis left: its report (text or one JSON object), or why it failed.
 struct FileResult {
