@@ -1,8 +1,10 @@
-// The editor side of the battery on the headless home. The meter editor is not there yet, so
-// a test editor stands in for it: a 300 x 225 frame with views, whose idle polls all 150
-// meter values as the meter editor will.
+// The editor side of the battery on the headless home: the plug-in's own effect with its
+// meter editor opened and closed a thousand times, and a polling test editor idling while
+// other threads process audio and set parameters (the meter editor moves its controls on a
+// parameter change, which is for the host's user-interface thread only).
 
 #include "engine/meter_effect.h"
+#include "plugin/meter_effect_with_editor.h"
 #include "test_signals.h"
 #include "views/views_fixtures.h"
 
@@ -81,6 +83,44 @@ TEST_F(EditorBattery, OpenedAndClosedAThousandTimesWithIdleCallsBetween) {
     }
     EXPECT_EQ(survived, 1000);
     EXPECT_EQ(editor->badMeters, 0);
+}
+
+TEST_F(EditorBattery, TheMeterEditorOpensAndClosesAThousandTimes) {
+    auto effect = std::make_unique<MeterEffectWithEditor>(nullptr);
+    EffectRecord* record = effect->getRecord();
+    ASSERT_NE(record->flags & effFlagsHasEditor, 0);
+    const int windowsBefore = platform::headless::liveWindowCount();
+    const int oleBefore = platform::headless::oleInitializeDepth();
+    const auto left = test_signals::noise(0.5, 512, 3);
+    const auto right = test_signals::sine(1000, 0.5, 44100, 512);
+    std::vector<float> outL(512), outR(512);
+    std::uint32_t ticks = 1000;
+    int survived = 0;
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        ASSERT_EQ(record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f), 1) << cycle;
+        for (int i = 0; i < 2; ++i) {
+            std::vector<float> inL = left, inR = right;
+            float* in[2] = {inL.data(), inR.data()};
+            float* out[2] = {outL.data(), outR.data()};
+            record->processReplacing(record, in, out, 512);
+            ticks += 40;
+            platform::headless::setTickCount(ticks);
+            record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
+            platform::headless::dispatchAll();
+        }
+        record->setParameter(record, 11 + cycle % 4, static_cast<float>(cycle % 11) / 10.0f);
+        record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
+        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
+        ASSERT_EQ(platform::headless::liveWindowCount(), windowsBefore) << cycle;
+        ASSERT_EQ(platform::headless::oleInitializeDepth(), oleBefore) << cycle;
+        ++survived;
+    }
+    EXPECT_EQ(survived, 1000);
+    EXPECT_EQ(outL, left) << "the audio passes unchanged throughout";
+    for (int index = 11; index < 161; ++index) {
+        const float v = effect->getMeterValue(index);
+        EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << index;
+    }
 }
 
 TEST_F(EditorBattery, EditorIdlesWhileAudioAndParameterThreadsRun) {
