@@ -89,7 +89,10 @@ intptr_t TROB_WINAPI Frame::windowProcedure(platform::WindowHandle handle, std::
     switch (message) {
     case platform::kWmDestroy:
         // The window goes before the frame (the host closed its own window first): the frame
-        // lives on, closed, and keeps no handle to the dead window or its drop registration.
+        // lives on, closed, and keeps no handle to the dead window. The drop registration is
+        // revoked while the window still exists; a system that frees the target only on
+        // revocation would otherwise keep it for good.
+        frame->setDropActive(false);
         frame->open = false;
         frame->parentWindow = nullptr;
         frame->window = nullptr;

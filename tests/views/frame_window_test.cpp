@@ -69,7 +69,15 @@ TEST_F(HeadlessTest, HostClosingItsWindowFirstLeavesAClosedFrame) {
     frame->addView(view);
     platform::headless::dispatchAll();
     const int draws = view->draws;
+    const platform::WindowHandle window = frame->getWindow();
+    ASSERT_TRUE(platform::headless::isDropRegistered(window));
+    platform::headless::clearEvents();
     platform::destroyWindow(host); // takes the frame's window with it
+    const auto& events = platform::headless::events();
+    EXPECT_NE(std::find_if(events.begin(), events.end(),
+                           [](const std::string& e) { return e.rfind("drop off", 0) == 0; }),
+              events.end())
+        << "the frame revokes its drop registration itself";
     EXPECT_FALSE(frame->isOpen());
     EXPECT_EQ(frame->getWindow(), nullptr);
     EXPECT_EQ(frame->getParentWindow(), nullptr);
