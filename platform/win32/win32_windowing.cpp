@@ -116,20 +116,24 @@ bool getUpdateRect(WindowHandle window, Box* updateRect) {
     return damaged;
 }
 
+namespace {
+// The paint record lives from BeginPaint to EndPaint, which needs it back whole (it restores
+// the caret and releases the device the record names); one paint at a time per thread.
+thread_local PAINTSTRUCT currentPaint;
+} // namespace
+
 DeviceHandle beginPaint(WindowHandle window, Box* paintRect) {
-    // The paint record lives until EndPaint; one paint at a time per thread.
-    static thread_local PAINTSTRUCT paint;
-    HDC device = BeginPaint(hwnd(window), &paint);
+    HDC device = BeginPaint(hwnd(window), &currentPaint);
     if (paintRect)
-        *paintRect = {paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right,
-                      paint.rcPaint.bottom};
+        *paintRect = {currentPaint.rcPaint.left, currentPaint.rcPaint.top,
+                      currentPaint.rcPaint.right, currentPaint.rcPaint.bottom};
     return reinterpret_cast<DeviceHandle>(device);
 }
 
 void endPaint(WindowHandle window, DeviceHandle device) {
-    PAINTSTRUCT paint{};
-    paint.hdc = dc(device);
-    EndPaint(hwnd(window), &paint);
+    if (currentPaint.hdc != dc(device)) return; // not the device of the paint in progress
+    EndPaint(hwnd(window), &currentPaint);
+    currentPaint = PAINTSTRUCT{};
 }
 
 DeviceHandle getWindowDevice(WindowHandle window) {

@@ -133,6 +133,7 @@ int compareWindow(const std::string& capture, const std::string& audio, double r
         nullptr);
 
     int outside = 0, outsideCompared = 0;
+    Box differing{1 << 30, 1 << 30, -1, -1};
     std::vector<std::uint32_t> diff(headless.size(), 0xFFFFFF);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
@@ -141,7 +142,12 @@ int compareWindow(const std::string& capture, const std::string& audio, double r
             const std::size_t i = static_cast<std::size_t>(y * kWidth + x);
             if (headless[i] == windows.pixels[i]) continue;
             diff[i] = text ? 0xFF8080 : 0x0000FF;
-            if (!text) ++outside;
+            if (text) continue;
+            if (++outside <= 3)
+                std::printf("  (%d, %d): headless %06x, Windows %06x\n", x, y, headless[i],
+                            windows.pixels[i]);
+            differing = {std::min(differing.left, x), std::min(differing.top, y),
+                         std::max(differing.right, x + 1), std::max(differing.bottom, y + 1)};
         }
     outsideCompared = kWidth * kHeight;
     for (const Box& b : kTextBoxes)
