@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows home end to end, both word sizes, under Wine on a virtual X display (Xvfb):
-#  1. the ABI checks of tests/host, built for Windows, against each TROBEdit.dll;
+#  1. the ABI checks of tests/host, built for Windows, against each TROBEdit.dll, and drops
+#     (text, two files, a shell shortcut) on a real frame window's registered IDropTarget;
 #  2. an editor session of the Windows test host: demo audio, the editor in a top-level
 #     window, idle from a timer, the window captured, a knob dragged with SendInput;
 #  3. the capture compared with the headless rendering of the same audio, and the host calls
@@ -21,6 +22,8 @@ if [ "${1:-}" = --session ]; then
         cd "$source/build/$preset" || exit 1
         wine ./plugin_abi_tests.exe >"$out/abi.txt" 2>&1
         echo $? >"$out/abi.status"
+        wine ./drop_tests.exe >"$out/drop.txt" 2>&1
+        echo $? >"$out/drop.status"
         wine ./trob_windows_host.exe editor --audio "$(windows_path "$work/demo.f32")" \
             --rate "$rate" --seconds "$seconds" --out "$(windows_path "$out")" \
             >"$out/editor.txt" 2>&1
@@ -46,7 +49,7 @@ for preset in "${presets[@]}"; do
         (cd "$source" && cmake --preset "$preset" >/dev/null) || exit 1
     fi
     (cd "$source" && cmake --build --preset "$preset" --target TROBEdit trob_windows_host \
-        plugin_abi_tests >/dev/null) || { echo "FAIL: the $preset build"; exit 1; }
+        plugin_abi_tests drop_tests >/dev/null) || { echo "FAIL: the $preset build"; exit 1; }
 done
 
 rm -rf "$work"
@@ -63,11 +66,15 @@ failures=0
 for preset in "${presets[@]}"; do
     out="$work/$preset"
     echo "--- $preset"
-    if [ "$(cat "$out/abi.status" 2>/dev/null)" = 0 ]; then
-        echo "ok: ABI checks ($(grep -o '[0-9]* tests from [0-9]* test suites' "$out/abi.txt"))"
-    else
-        echo "FAIL: ABI checks"; cat "$out/abi.txt" 2>/dev/null; failures=$((failures + 1))
-    fi
+    for part in abi:"ABI checks" drop:"drops on a frame window"; do
+        name=${part%%:*} title=${part#*:}
+        if [ "$(cat "$out/$name.status" 2>/dev/null)" = 0 ]; then
+            echo "ok: $title ($(grep -o '[0-9]* tests from [0-9]* test suites* ran' \
+                "$out/$name.txt"))"
+        else
+            echo "FAIL: $title"; cat "$out/$name.txt" 2>/dev/null; failures=$((failures + 1))
+        fi
+    done
     sed 's/^/  /' "$out/editor.txt" 2>/dev/null
     if [ "$(cat "$out/editor.status" 2>/dev/null)" != 0 ]; then
         echo "FAIL: the editor session"; failures=$((failures + 1)); continue
