@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include <ole2.h>
-#include <shlobj.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstddef>
 #include <cstring>
@@ -256,8 +256,7 @@ public:
     }
 
     bool fetchFileName(int index, char* name, int capacity) override {
-        if (!haveFiles || !fileStorage.hGlobal || index < 0 || !name || capacity <= 0)
-            return false;
+        if (!haveFiles || !fileStorage.hGlobal || index < 0 || !name || capacity <= 0) return false;
         return DragQueryFileA(drop(), static_cast<UINT>(index), name,
                               static_cast<UINT>(capacity)) != 0;
     }
@@ -402,8 +401,7 @@ void resolveShortcut(char* name, int capacity) {
         static constexpr int kWideCapacity = 2048;
         WCHAR wide[kWideCapacity];
         if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide, kWideCapacity) > 0 &&
-            file->Load(wide, STGM_READ) == S_OK &&
-            link->Resolve(nullptr, 0x01F40003) == S_OK)
+            file->Load(wide, STGM_READ) == S_OK && link->Resolve(nullptr, 0x01F40003) == S_OK)
             link->GetPath(name, capacity, nullptr, SLGP_SHORTPATH);
         file->Release();
     }

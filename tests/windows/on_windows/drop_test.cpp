@@ -135,8 +135,8 @@ protected:
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "TrobDropHost";
         RegisterClassA(&windowClass);
-        host = CreateWindowExA(0, "TrobDropHost", "drops", WS_POPUP | WS_VISIBLE, 100, 100, 300, 225,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        host = CreateWindowExA(0, "TrobDropHost", "drops", WS_POPUP | WS_VISIBLE, 100, 100, 300,
+                               225, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_TRUE(host);
         frame = new Frame(Rect(0, 0, 300, 225), reinterpret_cast<platform::WindowHandle>(host),
                           nullptr);
