@@ -5,7 +5,9 @@
 #include "host/effect_record.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct HostCall {
@@ -49,6 +51,11 @@ public:
 
     const std::vector<HostCall>& calls() const { return received; }
     void clearCalls() { received.clear(); }
+    // Told of every call right after it is recorded, on the thread the plug-in called from
+    // (a host session waits on it for what the user's input caused).
+    void setCallObserver(std::function<void(const HostCall&)> observer) {
+        callObserver = std::move(observer);
+    }
 
 private:
     static IntPtr TROB_CALL callback(EffectRecord* effect, std::int32_t opcode, std::int32_t index,
@@ -61,4 +68,5 @@ private:
     IntPtr versionAnswer = kHostVersion;
     std::string errorText;
     std::vector<HostCall> received;
+    std::function<void(const HostCall&)> callObserver;
 };

@@ -5,8 +5,13 @@
 #include <windows.h>
 
 #include <ole2.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstddef>
+#include <cstring>
+#include <new>
+#include <utility>
 
 namespace platform {
 
@@ -116,20 +121,24 @@ bool getUpdateRect(WindowHandle window, Box* updateRect) {
     return damaged;
 }
 
+namespace {
+// The paint record lives from BeginPaint to EndPaint, which needs it back whole (it restores
+// the caret and releases the device the record names); one paint at a time per thread.
+thread_local PAINTSTRUCT currentPaint;
+} // namespace
+
 DeviceHandle beginPaint(WindowHandle window, Box* paintRect) {
-    // The paint record lives until EndPaint; one paint at a time per thread.
-    static thread_local PAINTSTRUCT paint;
-    HDC device = BeginPaint(hwnd(window), &paint);
+    HDC device = BeginPaint(hwnd(window), &currentPaint);
     if (paintRect)
-        *paintRect = {paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right,
-                      paint.rcPaint.bottom};
+        *paintRect = {currentPaint.rcPaint.left, currentPaint.rcPaint.top,
+                      currentPaint.rcPaint.right, currentPaint.rcPaint.bottom};
     return reinterpret_cast<DeviceHandle>(device);
 }
 
 void endPaint(WindowHandle window, DeviceHandle device) {
-    PAINTSTRUCT paint{};
-    paint.hdc = dc(device);
-    EndPaint(hwnd(window), &paint);
+    if (currentPaint.hdc != dc(device)) return; // not the device of the paint in progress
+    EndPaint(hwnd(window), &currentPaint);
+    currentPaint = PAINTSTRUCT{};
 }
 
 DeviceHandle getWindowDevice(WindowHandle window) {
@@ -196,15 +205,207 @@ void oleUninitialize() {
     OleUninitialize();
 }
 
-// Drag and drop needs the IDropTarget adapter of the drop target; until it exists the window
-// accepts no drops, and the caller keeps (and deletes) its receiver.
-bool registerDragDrop(WindowHandle, DropReceiver*) {
-    return false;
+namespace {
+
+FORMATETC formatOf(CLIPFORMAT format) {
+    return FORMATETC{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
 }
-bool revokeDragDrop(WindowHandle) {
-    return false;
+
+// One drag's OLE data object as the drop seam asks for it. A fetched storage stays with this
+// object (text locked) until the next fetch of its kind or the end of the call, and is then
+// given back through ReleaseStgMedium: through the release interface the data object
+// supplied, or freed when it supplied none.
+class OleDropData : public DropData {
+public:
+    explicit OleDropData(IDataObject* object) : object(object) {}
+    ~OleDropData() override {
+        releaseText();
+        releaseFiles();
+    }
+    OleDropData(const OleDropData&) = delete;
+    OleDropData& operator=(const OleDropData&) = delete;
+
+    bool canSupplyText() override { return canSupply(CF_TEXT); }
+    bool canSupplyFiles() override { return canSupply(CF_HDROP); }
+
+    bool fetchText(const char** text, std::size_t* size) override {
+        releaseText();
+        if (text) *text = nullptr;
+        if (size) *size = 0;
+        FORMATETC format = formatOf(CF_TEXT);
+        if (object->GetData(&format, &textStorage) != S_OK) return false;
+        haveText = true;
+        if (textStorage.tymed != TYMED_HGLOBAL || !textStorage.hGlobal) return true;
+        lockedText = GlobalLock(textStorage.hGlobal);
+        const SIZE_T bytes = GlobalSize(textStorage.hGlobal);
+        if (lockedText && bytes) {
+            if (text) *text = static_cast<const char*>(lockedText);
+            if (size) *size = bytes;
+        }
+        return true;
+    }
+
+    int fetchFileCount() override {
+        releaseFiles();
+        FORMATETC format = formatOf(CF_HDROP);
+        if (object->GetData(&format, &fileStorage) != S_OK) return -1;
+        haveFiles = true;
+        if (fileStorage.tymed != TYMED_HGLOBAL || !fileStorage.hGlobal) return -1;
+        const UINT count = DragQueryFileA(drop(), 0xFFFFFFFF, nullptr, 0);
+        return count > 0x7FFFFFFF ? -1 : static_cast<int>(count);
+    }
+
+    bool fetchFileName(int index, char* name, int capacity) override {
+        if (!haveFiles || !fileStorage.hGlobal || index < 0 || !name || capacity <= 0) return false;
+        return DragQueryFileA(drop(), static_cast<UINT>(index), name,
+                              static_cast<UINT>(capacity)) != 0;
+    }
+
+private:
+    bool canSupply(CLIPFORMAT clipFormat) {
+        FORMATETC format = formatOf(clipFormat);
+        return object->QueryGetData(&format) == S_OK;
+    }
+    HDROP drop() const { return static_cast<HDROP>(fileStorage.hGlobal); }
+    void releaseText() {
+        if (lockedText) GlobalUnlock(textStorage.hGlobal);
+        lockedText = nullptr;
+        if (haveText) ReleaseStgMedium(&textStorage);
+        haveText = false;
+        textStorage = STGMEDIUM{};
+    }
+    void releaseFiles() {
+        if (haveFiles) ReleaseStgMedium(&fileStorage);
+        haveFiles = false;
+        fileStorage = STGMEDIUM{};
+    }
+
+    IDataObject* object;
+    STGMEDIUM textStorage{};
+    STGMEDIUM fileStorage{};
+    bool haveText = false;
+    bool haveFiles = false;
+    void* lockedText = nullptr;
+};
+
+// COM interfaces have no virtual destructor (objects delete themselves in Release); this
+// one's own destructor follows the seven interface operations in its table.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+// The window's OLE drop target: the platform's IDropTarget around the toolkit's receiver.
+// The count starts at 0; the registration takes the first reference and revoking it drops
+// the last, which deletes the adapter and its receiver.
+class OleDropTarget : public IDropTarget {
+public:
+    explicit OleDropTarget(DropReceiver* receiver) : receiver(receiver) {}
+    virtual ~OleDropTarget() { delete receiver; }
+    OleDropTarget(const OleDropTarget&) = delete;
+    OleDropTarget& operator=(const OleDropTarget&) = delete;
+
+    // Given back to the caller when the registration fails: the caller still owns it then.
+    DropReceiver* detach() { return std::exchange(receiver, nullptr); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
+        if (!out) return E_POINTER;
+        if (IsEqualIID(id, IID_IDropTarget) || IsEqualIID(id, IID_IUnknown)) {
+            *out = static_cast<IDropTarget*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        if (--references <= 0) {
+            delete this;
+            return 0;
+        }
+        return static_cast<ULONG>(references);
+    }
+
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* object, DWORD keyState, POINTL,
+                                        DWORD* effect) override {
+        std::uint32_t answer = kDropEffectNone;
+        if (receiver) {
+            if (object) {
+                OleDropData data(object);
+                answer = receiver->dragEnter(&data, keyState);
+            } else {
+                answer = receiver->dragEnter(nullptr, keyState);
+            }
+        }
+        if (effect) *effect = answer;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD keyState, POINTL, DWORD* effect) override {
+        const std::uint32_t answer = receiver ? receiver->dragOver(keyState) : kDropEffectNone;
+        if (effect) *effect = answer;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override {
+        if (receiver) receiver->dragLeave();
+        return S_OK;
+    }
+    // The effect is left as the caller set it.
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* object, DWORD keyState, POINTL, DWORD*) override {
+        if (!receiver) return S_OK;
+        if (object) {
+            OleDropData data(object);
+            receiver->drop(&data, keyState);
+        } else {
+            receiver->drop(nullptr, keyState);
+        }
+        return S_OK;
+    }
+
+private:
+    LONG references = 0;
+    DropReceiver* receiver;
+};
+#pragma GCC diagnostic pop
+
+bool isShortcutName(const char* name) {
+    const char* dot = std::strrchr(name, '.');
+    return dot && lstrcmpiA(dot, ".lnk") == 0;
 }
-// Shortcuts are resolved with the shell link object together with the drop adapter.
-void resolveShortcut(char*, int) {}
+
+} // namespace
+
+bool registerDragDrop(WindowHandle window, DropReceiver* receiver) {
+    if (!window || !receiver) return false;
+    auto* target = new (std::nothrow) OleDropTarget(receiver);
+    if (!target) return false;
+    target->AddRef(); // held across the call, whatever the registration does with it
+    const bool registered = RegisterDragDrop(hwnd(window), target) == S_OK;
+    if (!registered) target->detach();
+    target->Release(); // from here on the registration holds the only reference
+    return registered;
+}
+
+bool revokeDragDrop(WindowHandle window) {
+    return window && RevokeDragDrop(hwnd(window)) == S_OK;
+}
+
+// The shell link object, step by step; a step that fails leaves the rest undone and the
+// name as far as it got.
+void resolveShortcut(char* name, int capacity) {
+    if (!name || capacity <= 0 || !isShortcutName(name)) return;
+    IShellLinkA* link = nullptr;
+    if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                         reinterpret_cast<void**>(&link)) != S_OK ||
+        !link)
+        return;
+    IPersistFile* file = nullptr;
+    if (link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)) == S_OK && file) {
+        static constexpr int kWideCapacity = 2048;
+        WCHAR wide[kWideCapacity];
+        if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide, kWideCapacity) > 0 &&
+            file->Load(wide, STGM_READ) == S_OK && link->Resolve(nullptr, 0x01F40003) == S_OK)
+            link->GetPath(name, capacity, nullptr, SLGP_SHORTPATH);
+        file->Release();
+    }
+    link->Release();
+}
 
 } // namespace platform

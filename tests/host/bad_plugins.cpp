@@ -3,17 +3,25 @@
 
 #include "host/effect_record.h"
 
+#ifdef _WIN32
+// A DLL exports what its definition file names (bad_plugin_no_magic.def binds `main` here).
+#define TROB_BAD_EXPORT __declspec(dllexport)
+#else
+#define TROB_BAD_EXPORT __attribute__((visibility("default")))
+#endif
+
 #ifdef TROB_BAD_NO_MAIN
-extern "C" __attribute__((visibility("default"))) int notTheEntry() {
+extern "C" TROB_BAD_EXPORT int notTheEntry() {
     return 1;
 }
 #else
 namespace {
 EffectRecord bogus{};
 }
-extern "C" __attribute__((visibility("default")))
-EffectRecord* badMain(HostCallback) __asm__("main");
-extern "C" EffectRecord* badMain(HostCallback) {
+#ifndef _WIN32
+extern "C" TROB_BAD_EXPORT EffectRecord* badMain(HostCallback) __asm__("main");
+#endif
+extern "C" EffectRecord* TROB_CALL badMain(HostCallback) {
     return &bogus;
 }
 #endif

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The Windows home end to end, both word sizes, under Wine on a virtual X display (Xvfb):
+#  1. the ABI checks of tests/host, built for Windows, against each TROBEdit.dll, and drops
+#     (text, two files, a shell shortcut) on a real frame window's registered IDropTarget;
+#  2. an editor session of the Windows test host: demo audio, the editor in a top-level
+#     window, idle from a timer, the window captured, a knob dragged with SendInput;
+#  3. the capture compared with the headless rendering of the same audio, and the host calls
+#     of the drag checked for begin-edit, automation, end-edit.
+# Usage: run_under_wine.sh CHECKER SOURCE_DIR WORK_DIR. Exits 77 (skipped) without Wine/Xvfb.
+set -uo pipefail
+
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# Everything that needs Windows runs in one Xvfb and one Wine server (this script calls itself
+# inside xvfb-run); the results go to files.
+if [ "${1:-}" = --session ]; then
+    work=$2 source=$3 rate=$4 seconds=$5
+    shift 5
+    for preset in "$@"; do
+        out="$work/$preset"
+        mkdir -p "$out"
+        cd "$source/build/$preset" || exit 1
+        wine ./plugin_abi_tests.exe >"$out/abi.txt" 2>&1
+        echo $? >"$out/abi.status"
+        wine ./drop_tests.exe >"$out/drop.txt" 2>&1
+        echo $? >"$out/drop.status"
+        wine ./trob_windows_host.exe editor --audio "$(windows_path "$work/demo.f32")" \
+            --rate "$rate" --seconds "$seconds" --out "$(windows_path "$out")" \
+            >"$out/editor.txt" 2>&1
+        echo $? >"$out/editor.status"
+    done
+    wineserver -w
+    exit 0
+fi
+
+checker=$1 source=$2 work=$3
+
+for tool in wine xvfb-run; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIPPED: $tool is not installed (scripts/install-deps.sh wine installs it);" \
+             "the Windows home was not run."
+        exit 77
+    fi
+done
+
+presets=(win32 win64)
+for preset in "${presets[@]}"; do
+    if [ ! -f "$source/build/$preset/CMakeCache.txt" ]; then
+        (cd "$source" && cmake --preset "$preset" >/dev/null) || exit 1
+    fi
+    (cd "$source" && cmake --build --preset "$preset" --target TROBEdit trob_windows_host \
+        plugin_abi_tests drop_tests >/dev/null) || { echo "FAIL: the $preset build"; exit 1; }
+done
+
+rm -rf "$work"
+mkdir -p "$work"
+export WINEPREFIX="$work/../wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+rate=44100 seconds=5
+"$checker" audio "$work/demo.f32" "$rate" "$seconds" || exit 1
+
+xvfb-run -a -s "-screen 0 1024x768x24" "$0" --session "$work" "$source" "$rate" "$seconds" \
+    "${presets[@]}" \
+    >"$work/xvfb.txt" 2>&1
+
+failures=0
+for preset in "${presets[@]}"; do
+    out="$work/$preset"
+    echo "--- $preset"
+    for part in abi:"ABI checks" drop:"drops on a frame window"; do
+        name=${part%%:*} title=${part#*:}
+        if [ "$(cat "$out/$name.status" 2>/dev/null)" = 0 ]; then
+            echo "ok: $title ($(grep -o '[0-9]* tests from [0-9]* test suites* ran' \
+                "$out/$name.txt"))"
+        else
+            echo "FAIL: $title"; cat "$out/$name.txt" 2>/dev/null; failures=$((failures + 1))
+        fi
+    done
+    sed 's/^/  /' "$out/editor.txt" 2>/dev/null
+    if [ "$(cat "$out/editor.status" 2>/dev/null)" != 0 ]; then
+        echo "FAIL: the editor session"; failures=$((failures + 1)); continue
+    fi
+    "$checker" window "$out/window.bmp" "$work/demo.f32" "$rate" "$seconds" "$out" ||
+        failures=$((failures + 1))
+    "$checker" drag "$out/calls.txt" 11 || failures=$((failures + 1))
+done
+echo "$failures failure(s)"
+[ "$failures" -eq 0 ]
