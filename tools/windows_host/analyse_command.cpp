@@ -102,5 +102,6 @@ int runAnalyseCommand(int argc, char** argv) {
         return 1;
     }
     analysis_report::printJson(stdout, final, info);
+    std::fputc('\n', stdout); // as trob ends its JSON
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <io.h>
 
 namespace {
 
@@ -29,6 +31,8 @@ int usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Output as written, with the Linux tools' line ends, so the two compare byte for byte.
+    _setmode(_fileno(stdout), _O_BINARY);
     if (argc < 2) return usage();
     for (const Subcommand& s : kSubcommands) {
         if (std::strcmp(argv[1], s.name) != 0) continue;
