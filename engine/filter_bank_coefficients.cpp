@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "engine/portable_math.h"
+
 namespace {
 
 // Section angle factors: 2 tunes to the centre, 1.782 and 2.244 to 2^(-1/6) and 2^(+1/6) of it.
@@ -33,9 +35,9 @@ void FilterBankCoefficients::design(const float (&bandCentre)[kBandCount], float
         for (int s = 0; s < kSectionCount; ++s) {
             const double theta =
                 f * static_cast<double>(pi) * static_cast<double>(kSectionAngleFactor[s]) / fs;
-            const double t = std::tan(theta * static_cast<double>(kHalfInverseQ));
+            const double t = portable::tan(theta * static_cast<double>(kHalfInverseQ));
             const double b = 0.5 * (1.0 - t) / (1.0 + t);
-            const double g = (0.5 + b) * std::cos(theta);
+            const double g = (0.5 + b) * portable::cos(theta);
             const double a = (0.5 - static_cast<double>(static_cast<float>(b))) * 0.5;
 
             alpha[s][k] = static_cast<float>(a);

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "engine/portable_math.h"
+
 namespace {
 constexpr std::int32_t kFullScale = 32767;
 // 1/32767: table index i stands for the amplitude i / 32767 of full scale.
@@ -38,7 +40,7 @@ double balanceCurve(double x) {
 // is undefined here (C's pow would say 1), so a highlight curve of 0 lights nothing.
 double curved(double base, double exponent) {
     if (!std::isfinite(exponent) && base == 1.0) return NAN;
-    return std::pow(base, exponent);
+    return portable::pow(base, exponent);
 }
 
 // Every meter value ends in 0..1; undefined values read 0.
@@ -50,16 +52,15 @@ float clampToUnit(double value) {
 } // namespace
 
 void MeterEffect::fillLevelTables() {
+    // The engine's own log10 and pow (portable_math.h): the tables and curves are the same to
+    // the bit on every home.
     for (std::int32_t i = 1; i < kTableSize; ++i) {
-        const double db = kDbRange + 20.0 * std::log10(i * static_cast<double>(kTableStep));
+        const double db = kDbRange + 20.0 * portable::log10(i * static_cast<double>(kTableStep));
+        levelDbTable[i] = static_cast<float>(db);
         levelNormTable[i] = static_cast<float>(db * kInverseDbRange);
     }
     for (std::int32_t i = 0; i < kSilentEntries; ++i)
         levelNormTable[i] = 0.0f;
-
-    for (std::int32_t i = 1; i < kTableSize; ++i)
-        levelDbTable[i] =
-            static_cast<float>(kDbRange + 20.0 * std::log10(i * static_cast<double>(kTableStep)));
     levelDbTable[0] = 0.0f;
 }
 

@@ -16,7 +16,7 @@ for group in "${want[@]}"; do
     windows)
         packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64) ;;
     wine)
-        packages+=(wine wine32 wine64 xvfb xauth) ;;
+        packages+=(wine wine32 wine64 xvfb xauth python3) ;;
     fuzz)
         # clang with its libFuzzer and sanitizer runtimes, for the `fuzz` preset.
         packages+=(clang libclang-rt-14-dev) ;;

@@ -24,7 +24,7 @@ if [ "${1:-}" = --session ]; then
         echo $? >"$out/abi.status"
         wine ./drop_tests.exe >"$out/drop.txt" 2>&1
         echo $? >"$out/drop.status"
-        wine ./trob_windows_host.exe editor --audio "$(windows_path "$work/demo.f32")" \
+        wine ./trob_windows.exe editor --audio "$(windows_path "$work/demo.f32")" \
             --rate "$rate" --seconds "$seconds" --out "$(windows_path "$out")" \
             >"$out/editor.txt" 2>&1
         echo $? >"$out/editor.status"
@@ -47,7 +47,7 @@ presets=(win32 win64)
 for preset in "${presets[@]}"; do
     # Configured every time: a build tree from before a change of targets knows none of them.
     (cd "$source" && cmake --preset "$preset" >/dev/null) || exit 1
-    (cd "$source" && cmake --build --preset "$preset" --target TROBEdit trob_windows_host \
+    (cd "$source" && cmake --build --preset "$preset" --target TROBEdit trob_windows \
         plugin_abi_tests drop_tests >/dev/null) || { echo "FAIL: the $preset build"; exit 1; }
 done
 

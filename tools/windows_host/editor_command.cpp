@@ -1,5 +1,7 @@
-// The Windows test host: `trob_windows_host editor [options]` runs an editor session
-// (tools/windows_host/editor_session.h) against a TROBEdit.dll.
+// `trob_windows editor [options]`: an editor session (tools/windows_host/editor_session.h)
+// against a TROBEdit.dll.
+#include "tools/windows_host/editor_command.h"
+
 #include "tools/windows_host/editor_session.h"
 
 #include <cstdio>
@@ -10,10 +12,9 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: trob_windows_host editor [--plugin DLL] [--out DIR] [--audio RAW.f32]\n"
-                 "                                [--rate HZ] [--seconds S] [--block FRAMES]\n"
-                 "                                [--no-drag]\n");
+    std::fprintf(stderr, "usage: trob_windows editor [--plugin DLL] [--out DIR] [--audio RAW.f32]\n"
+                         "                           [--rate HZ] [--seconds S] [--block FRAMES]\n"
+                         "                           [--no-drag]\n");
     return 2;
 }
 
@@ -25,10 +26,9 @@ bool number(const char* text, double& out) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "editor") != 0) return usage();
+int runEditorCommand(int argc, char** argv) {
     EditorSessionOptions options;
-    for (int i = 2; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool hasValue = i + 1 < argc;
         double value = 0.0;
