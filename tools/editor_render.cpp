@@ -99,14 +99,40 @@ void EditorRenderer::idle(double time) {
     platform::headless::dispatchAll();
 }
 
+std::int64_t EditorRenderer::process(AudioSource& source, std::int64_t done, std::int64_t until,
+                                     std::int64_t last, const ProgressListener& onProgress) {
+    std::vector<float> inL(static_cast<std::size_t>(blockSize)), inR(inL.size());
+    std::vector<float> outL(inL.size()), outR(inL.size());
+    while (done < until) {
+        const auto want =
+            static_cast<std::int64_t>(std::min<std::int64_t>(blockSize, until - done));
+        const std::int64_t got = source.read(inL.data(), inR.data(), want);
+        if (got < 0) {
+            errorText = "cannot read the audio";
+            return -1;
+        }
+        if (got == 0) break;
+        float* in[2] = {inL.data(), inR.data()};
+        float* out[2] = {outL.data(), outR.data()};
+        effect->getRecord()->processReplacing(effect->getRecord(), in, out,
+                                              static_cast<std::int32_t>(got));
+        done += got;
+        if (onProgress) onProgress(done, last);
+    }
+    return done;
+}
+
+namespace {
+std::int64_t lastFrame(AudioSource& source, double until) {
+    return static_cast<std::int64_t>(std::min<double>(static_cast<double>(source.frameCount()),
+                                                      std::floor(until * source.sampleRate())));
+}
+} // namespace
+
 bool EditorRenderer::run(AudioSource& source, double until, const FrameListener& onFrame,
                          const ProgressListener& onProgress) {
     const double rate = source.sampleRate();
-    const std::int64_t total = source.frameCount();
-    const auto last = static_cast<std::int64_t>(
-        std::min<double>(static_cast<double>(total), std::floor(until * rate)));
-    std::vector<float> inL(static_cast<std::size_t>(blockSize)), inR(inL.size());
-    std::vector<float> outL(inL.size()), outR(inL.size());
+    const std::int64_t last = lastFrame(source, until);
     std::int64_t done = 0;
     std::int64_t idles = 0;
     for (;;) {
@@ -117,23 +143,22 @@ bool EditorRenderer::run(AudioSource& source, double until, const FrameListener&
         const auto nextIdle = static_cast<std::int64_t>(
             std::floor(static_cast<double>(idles) * rate / kIdlesPerSecond));
         if (done >= last) return true;
-        while (done < std::min(nextIdle, last)) {
-            const auto want = static_cast<std::int64_t>(
-                std::min<std::int64_t>(blockSize, std::min(nextIdle, last) - done));
-            const std::int64_t got = source.read(inL.data(), inR.data(), want);
-            if (got < 0) {
-                errorText = "cannot read the audio";
-                return false;
-            }
-            if (got == 0) return true;
-            float* in[2] = {inL.data(), inR.data()};
-            float* out[2] = {outL.data(), outR.data()};
-            effect->getRecord()->processReplacing(effect->getRecord(), in, out,
-                                                  static_cast<std::int32_t>(got));
-            done += got;
-            if (onProgress) onProgress(done, last);
-        }
+        const std::int64_t reached =
+            process(source, done, std::min(nextIdle, last), last, onProgress);
+        if (reached < 0) return false;
+        if (reached < std::min(nextIdle, last)) return true; // the source ended early
+        done = reached;
     }
+}
+
+bool EditorRenderer::play(AudioSource& source, double until) {
+    const std::int64_t last = lastFrame(source, until);
+    return process(source, 0, last, last, nullptr) >= 0;
+}
+
+std::vector<std::uint32_t> EditorRenderer::idleAt(double time) {
+    idle(time);
+    return windowPixels();
 }
 
 std::vector<std::uint32_t> enlarge(const std::vector<std::uint32_t>& pixels, int width, int height,

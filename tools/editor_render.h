@@ -45,9 +45,19 @@ public:
     bool run(AudioSource& source, double until, const FrameListener& onFrame,
              const ProgressListener& onProgress);
 
+    // For a host that plays before its editor idles: the audio up to its end or `until`
+    // seconds with no idle call between (false on a read error), then single idle calls at
+    // a given audio time, each answering the window's pixels after it.
+    bool play(AudioSource& source, double until);
+    std::vector<std::uint32_t> idleAt(double time);
+
 private:
     void idle(double time);
     std::vector<std::uint32_t> windowPixels() const;
+    // Processes frames from `done` up to `until` in blocks; -1 on a read error, else the
+    // new position (short of `until` when the source ends).
+    std::int64_t process(AudioSource& source, std::int64_t done, std::int64_t until,
+                         std::int64_t last, const ProgressListener& onProgress);
 
     MeterEffectWithEditor* effect = nullptr;
     void* window = nullptr;

@@ -11,6 +11,7 @@
 #include "resources/bmp_reader.h"
 #include "tools/demo_signal.h"
 #include "tools/editor_render.h"
+#include "tools/windows_host/editor_session.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -123,14 +124,14 @@ int compareWindow(const std::string& capture, const std::string& audio, double r
         std::printf("FAIL headless editor: %s\n", renderer.error().c_str());
         return 1;
     }
+    // As the Windows session does it: the editor open, all the audio, then the idle calls.
+    if (!renderer.play(source, seconds)) {
+        std::printf("FAIL headless editor: %s\n", renderer.error().c_str());
+        return 1;
+    }
     std::vector<std::uint32_t> headless;
-    renderer.run(
-        source, seconds,
-        [&](double, const std::vector<std::uint32_t>& pixels) {
-            headless = pixels;
-            return true;
-        },
-        nullptr);
+    for (int i = 0; i < kIdlesBeforeCapture; ++i)
+        headless = renderer.idleAt(seconds);
 
     int outside = 0, outsideCompared = 0;
     Box differing{1 << 30, 1 << 30, -1, -1};

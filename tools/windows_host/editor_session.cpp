@@ -22,9 +22,6 @@ namespace {
 constexpr int kEditorWidth = 300;
 constexpr int kEditorHeight = 225;
 constexpr double kIdlesPerSecond = 30.0;
-// Idle calls from the timer before the window is captured: the first paints and polls are
-// long done by then, so the picture is the state the audio left.
-constexpr int kIdlesBeforeCapture = 6;
 constexpr UINT kDragFinished = WM_APP + 1;
 // How long the input thread waits for the plug-in to react before it calls the drag failed.
 // Only a guard against a hang: no result depends on it.

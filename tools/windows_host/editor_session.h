@@ -7,6 +7,11 @@
 
 #include <string>
 
+// Idle calls from the timer after the audio, before the window is captured. The bars are
+// redrawn in a rhythm of their own across idle calls, so a rendering of the same state
+// elsewhere needs the same count.
+inline constexpr int kIdlesBeforeCapture = 6;
+
 struct EditorSessionOptions {
     std::string plugin = "TROBEdit.dll";
     std::string outputDir = ".";
