@@ -11,6 +11,7 @@
 #include "resources/bmp_reader.h"
 #include "tools/demo_signal.h"
 #include "tools/editor_render.h"
+#include "tools/raw_audio.h"
 #include "tools/windows_host/editor_session.h"
 
 #include <algorithm>
@@ -35,27 +36,6 @@ struct Box {
 // platform's glyphs show. Everything else is drawn from the same pictures by the same rules.
 constexpr Box kTextBoxes[] = {{227, 80, 255, 90}, {267, 80, 295, 90}};
 constexpr std::uint32_t kDisplayBackground = 0x000000;
-
-class RawAudio : public AudioSource {
-public:
-    RawAudio(std::vector<float> samples, double rate) : data(std::move(samples)), rate(rate) {}
-    double sampleRate() const override { return rate; }
-    std::int64_t frameCount() const override { return static_cast<std::int64_t>(data.size() / 2); }
-    std::int64_t read(float* left, float* right, std::int64_t frames) override {
-        const std::int64_t count = std::min(frames, frameCount() - position);
-        for (std::int64_t i = 0; i < count; ++i) {
-            left[i] = data[static_cast<std::size_t>(2 * (position + i))];
-            right[i] = data[static_cast<std::size_t>(2 * (position + i) + 1)];
-        }
-        position += count;
-        return count;
-    }
-
-private:
-    std::vector<float> data;
-    double rate;
-    std::int64_t position = 0;
-};
 
 bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
     std::ifstream in(path, std::ios::binary);
@@ -108,15 +88,11 @@ int compareWindow(const std::string& capture, const std::string& audio, double r
                     kWidth, kHeight);
         return 1;
     }
-    std::vector<std::uint8_t> raw;
-    if (!readFile(audio, raw)) {
+    std::vector<float> samples;
+    if (!readRawAudio(audio, samples)) {
         std::printf("FAIL cannot read %s\n", audio.c_str());
         return 1;
     }
-    std::vector<float> samples(raw.size() / sizeof(float));
-    std::copy(raw.begin(),
-              raw.begin() + static_cast<std::ptrdiff_t>(samples.size() * sizeof(float)),
-              reinterpret_cast<std::uint8_t*>(samples.data()));
     RawAudio source(std::move(samples), rate);
 
     EditorRenderer renderer;

@@ -4,6 +4,7 @@
 #include "host/opcodes.h"
 #include "tools/demo_signal.h"
 #include "tools/plugin_host.h"
+#include "tools/raw_audio.h"
 
 #include <windows.h>
 
@@ -34,39 +35,6 @@ constexpr POINT kPressAt{231, 56};
 constexpr POINT kDragTo{240, 37};
 
 // Audio from a file of interleaved float32 stereo frames.
-class RawAudio : public AudioSource {
-public:
-    RawAudio(std::vector<float> samples, double rate) : data(std::move(samples)), rate(rate) {}
-    double sampleRate() const override { return rate; }
-    std::int64_t frameCount() const override { return static_cast<std::int64_t>(data.size() / 2); }
-    std::int64_t read(float* left, float* right, std::int64_t frames) override {
-        const std::int64_t count = std::min(frames, frameCount() - position);
-        for (std::int64_t i = 0; i < count; ++i) {
-            left[i] = data[static_cast<std::size_t>(2 * (position + i))];
-            right[i] = data[static_cast<std::size_t>(2 * (position + i) + 1)];
-        }
-        position += count;
-        return count;
-    }
-
-private:
-    std::vector<float> data;
-    double rate;
-    std::int64_t position = 0;
-};
-
-bool readRawAudio(const std::string& path, std::vector<float>& samples) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const auto bytes = static_cast<std::size_t>(in.tellg());
-    in.seekg(0);
-    samples.resize(bytes / (2 * sizeof(float)) * 2);
-    in.read(reinterpret_cast<char*>(samples.data()),
-            static_cast<std::streamsize>(samples.size() * sizeof(float)));
-    return static_cast<bool>(in);
-}
-
 // Writes 32-bit pixels (0x00RRGGBB as GDI stores them) as a 24-bit BMP file.
 bool writeBmp(const std::string& path, int width, int height,
               const std::vector<std::uint32_t>& bgra) {
