@@ -5,7 +5,9 @@
 #include "host/effect_record.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct HostCall {
@@ -47,6 +49,10 @@ public:
     // Sends effClose; the record is gone afterwards.
     IntPtr close();
 
+    // Called with every callback the plug-in makes, after it is recorded: a host's answer
+    // to its idle request, for instance, is where a test host moves the pointer on.
+    void setCallHook(std::function<void(const HostCall&)> hook) { callHook = std::move(hook); }
+
     const std::vector<HostCall>& calls() const { return received; }
     void clearCalls() { received.clear(); }
 
@@ -61,4 +67,5 @@ private:
     IntPtr versionAnswer = kHostVersion;
     std::string errorText;
     std::vector<HostCall> received;
+    std::function<void(const HostCall&)> callHook;
 };
