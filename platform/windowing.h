@@ -7,6 +7,7 @@
 // drawing half.
 #include "platform/handles.h"
 
+#include <cstddef>
 #include <cstdint>
 
 #if defined(_WIN32) && !defined(_WIN64)
@@ -97,14 +98,41 @@ struct WindowClass {
     CursorHandle cursor = nullptr;
 };
 
-// What a window that accepts dropped data receives from the platform's drag and drop.
+// Drag and drop: the key-state bit of the Control key and the effects a drop target answers.
+inline constexpr uint32_t kMkLButton = 0x0001;
+inline constexpr uint32_t kMkControl = 0x0008;
+inline constexpr uint32_t kDropEffectNone = 0;
+inline constexpr uint32_t kDropEffectCopy = 1;
+inline constexpr uint32_t kDropEffectMove = 2;
+
+// The data of one drag as the platform's drag and drop offers it: an OLE data object, an
+// XDND selection, or a scripted one. Valid only during the call it is passed to.
+class DropData {
+public:
+    virtual ~DropData() = default;
+    virtual bool canSupplyText() = 0;
+    virtual bool canSupplyFiles() = 0;
+    // false: the text could not be fetched. true: fetched, and `text` / `size` are null / 0
+    // when the storage holds no memory or cannot be read. The block stays valid until the
+    // next fetch or the end of the call.
+    virtual bool fetchText(const char** text, std::size_t* size) = 0;
+    // The number of names in the file list; -1 when the list could not be fetched.
+    virtual int fetchFileCount() = 0;
+    // Copies name `index`, terminated and cut to `capacity` bytes; false when that name
+    // cannot be fetched.
+    virtual bool fetchFileName(int index, char* name, int capacity) = 0;
+};
+
+// What a window that accepts drops receives from the platform's drag and drop. The
+// platform owns it from a successful registration until it is revoked or the window goes.
 class DropReceiver {
 public:
     virtual ~DropReceiver() = default;
-    // One text block of `size` bytes (not necessarily terminated).
-    virtual void dropText(const char* text, int size) = 0;
-    // A list of file names, shortcuts already resolved.
-    virtual void dropFiles(const char* const* names, int count) = 0;
+    // Each answers the drop effect to show for the key state (kMk... bits).
+    virtual uint32_t dragEnter(DropData* data, uint32_t keyState) = 0;
+    virtual uint32_t dragOver(uint32_t keyState) = 0;
+    virtual void dragLeave() = 0;
+    virtual void drop(DropData* data, uint32_t keyState) = 0;
 };
 
 // --- classes and windows
@@ -175,5 +203,8 @@ void oleUninitialize();
 // window is destroyed.
 bool registerDragDrop(WindowHandle window, DropReceiver* receiver);
 bool revokeDragDrop(WindowHandle window);
+// Replaces the name of a shell shortcut, in place in its buffer of `capacity` bytes, by the
+// path the shortcut points to; any other name, or one that cannot be resolved, stays as it is.
+void resolveShortcut(char* name, int capacity);
 
 } // namespace platform

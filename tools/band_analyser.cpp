@@ -45,10 +45,8 @@ bool BandAnalyser::run(AudioSource& source, const AnalyserSettings& settings,
     host.dispatch(effOpen);
     host.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
     host.dispatch(effSetBlockSize, 0, block);
-    if (settings.spreadGain) host.setParameter(11, *settings.spreadGain);
-    if (settings.edgeTaper) host.setParameter(12, *settings.edgeTaper);
-    if (settings.levelCurve) host.setParameter(13, *settings.levelCurve);
-    if (settings.highlightCurve) host.setParameter(14, *settings.highlightCurve);
+    settings.forEachSetParameter(
+        [&](std::int32_t index, float value) { host.setParameter(index, value); });
     host.dispatch(effMainsChanged, 0, 1);
 
     std::vector<float> inL(block), inR(block), outL(block), outR(block);

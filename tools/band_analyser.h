@@ -4,6 +4,7 @@
 // editor's pace (every 1/30 s of audio).
 
 #include "tools/audio_source.h"
+#include "tools/playback_settings.h"
 #include "tools/plugin_host.h"
 
 #include <array>
@@ -23,11 +24,7 @@ struct MeterReading {
     std::array<float, kAnalysedBands> highlight{};
 };
 
-struct AnalyserSettings {
-    int blockSize = 512;
-    // Parameters 11 to 14; unset ones keep the plug-in's defaults.
-    std::optional<float> spreadGain, edgeTaper, levelCurve, highlightCurve;
-};
+using AnalyserSettings = PlaybackSettings;
 
 class BandAnalyser {
 public:

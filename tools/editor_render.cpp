@@ -61,13 +61,8 @@ bool EditorRenderer::open(double sampleRate, const RenderSettings& settings) {
     effect->dispatcher(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
     effect->dispatcher(effSetBlockSize, 0, blockSize, nullptr, 0.0f);
     effect->dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
-    const auto set = [&](std::int32_t index, const std::optional<float>& v) {
-        if (v) effect->setParameter(index, *v);
-    };
-    set(11, settings.spreadGain);
-    set(12, settings.edgeTaper);
-    set(13, settings.levelCurve);
-    set(14, settings.highlightCurve);
+    settings.forEachSetParameter(
+        [&](std::int32_t index, float value) { effect->setParameter(index, value); });
     if (effect->dispatcher(effEditOpen, 0, 0, host, 0.0f) != 1) {
         errorText = "the editor does not open";
         return false;

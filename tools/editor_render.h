@@ -8,6 +8,7 @@
 // home for this instead of loading the library.
 
 #include "tools/audio_source.h"
+#include "tools/playback_settings.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,11 +19,7 @@
 
 class MeterEffectWithEditor;
 
-struct RenderSettings {
-    int blockSize = 512;
-    // Parameters 11 to 14; unset ones keep the plug-in's defaults.
-    std::optional<float> spreadGain, edgeTaper, levelCurve, highlightCurve;
-};
+using RenderSettings = PlaybackSettings;
 
 class EditorRenderer {
 public:

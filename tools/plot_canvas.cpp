@@ -1,6 +1,7 @@
 #include "tools/plot_canvas.h"
 
-#include <fontconfig/fontconfig.h>
+#include "platform/soft/font_match.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <png.h>
@@ -74,8 +75,7 @@ bool PlotCanvas::writePng(const std::string& path) const {
     image.width = static_cast<png_uint_32>(w);
     image.height = static_cast<png_uint_32>(h);
     image.format = PNG_FORMAT_RGB;
-    const bool written =
-        png_image_write_to_stdio(&image, file, 0, rgb.data(), w * 3, nullptr) != 0;
+    const bool written = png_image_write_to_stdio(&image, file, 0, rgb.data(), w * 3, nullptr) != 0;
     png_image_free(&image);
     const bool closed = std::fclose(file) == 0;
     return written && closed;
@@ -94,38 +94,6 @@ PlotFont::PlotFont() = default;
 PlotFont::~PlotFont() = default;
 
 namespace {
-// fontconfig's default configuration, loaded once, shared by every font and handed back at
-// exit (its caches would otherwise read as leaks).
-bool fontconfigReady() {
-    static const bool ready = [] {
-        if (FcInit() != FcTrue) return false;
-        std::atexit([] { FcFini(); });
-        return true;
-    }();
-    return ready;
-}
-
-bool findFontFile(const std::string& family, bool bold, std::string& path, int& index) {
-    if (!fontconfigReady()) return false;
-    FcPattern* pattern = FcPatternCreate();
-    if (!pattern) return false;
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    if (!match) return false;
-    FcChar8* file = nullptr;
-    const bool found = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch;
-    if (found) path = reinterpret_cast<const char*>(file);
-    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
-    FcPatternDestroy(match);
-    return found;
-}
-
 // The next code point of UTF-8 text; malformed bytes read as themselves.
 char32_t nextCodePoint(const std::string& s, std::size_t& i) {
     const auto c = static_cast<unsigned char>(s[i++]);
@@ -139,21 +107,20 @@ char32_t nextCodePoint(const std::string& s, std::size_t& i) {
 } // namespace
 
 bool PlotFont::load(const std::string& family, int pixels, bool bold) {
-    std::string path;
-    int index = 0;
-    if (!findFontFile(family, bold, path, index)) {
+    platform::soft::FontMatch match;
+    if (!platform::soft::matchFont(family.c_str(), bold, false, match)) {
         errorText = "no font found for the labels (fontconfig offers none for '" + family + "')";
         return false;
     }
     auto fresh = std::unique_ptr<Face>(new (std::nothrow) Face);
     if (!fresh || FT_Init_FreeType(&fresh->library) != 0 ||
-        FT_New_Face(fresh->library, path.c_str(), index, &fresh->face) != 0 ||
+        FT_New_Face(fresh->library, match.path.c_str(), match.index, &fresh->face) != 0 ||
         FT_Set_Pixel_Sizes(fresh->face, 0, static_cast<FT_UInt>(pixels)) != 0) {
-        errorText = "cannot open the font '" + path + "'";
+        errorText = "cannot open the font '" + match.path + "'";
         return false;
     }
     face = std::move(fresh);
-    fileName = path;
+    fileName = match.path;
     ascender = static_cast<int>((face->face->size->metrics.ascender + 32) >> 6);
     return true;
 }

@@ -109,14 +109,9 @@ int parse(int argc, char** argv, Options& o) {
             if (!takeNumber() || number != std::floor(number) || number < 1 || number > (1 << 20))
                 return usageError("--block needs a whole number of frames from 1 to 1048576");
             o.settings.blockSize = static_cast<int>(number);
-        } else if (arg == "--spread-gain" || arg == "--edge-taper" || arg == "--level-curve" ||
-                   arg == "--highlight-curve") {
+        } else if (auto* parameter = o.settings.parameterOption(arg)) {
             if (!takeNumber()) return usageError(arg + " needs a finite number");
-            auto& target = arg == "--spread-gain"   ? o.settings.spreadGain
-                           : arg == "--edge-taper"  ? o.settings.edgeTaper
-                           : arg == "--level-curve" ? o.settings.levelCurve
-                                                    : o.settings.highlightCurve;
-            target = static_cast<float>(number);
+            *parameter = static_cast<float>(number);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option '" + arg + "'");
         } else if (o.file) {

@@ -115,14 +115,9 @@ int parseCommandLine(int argc, char** argv, Options& o) {
             if (!numberOption(number) || number < 0)
                 return usageError("--min-duration needs a time in seconds, 0 or more");
             o.criteria.minDuration = number;
-        } else if (arg == "--spread-gain" || arg == "--edge-taper" || arg == "--level-curve" ||
-                   arg == "--highlight-curve") {
+        } else if (auto* parameter = o.settings.parameterOption(arg)) {
             if (!numberOption(number)) return usageError(arg + " needs a finite number");
-            auto& target = arg == "--spread-gain"   ? o.settings.spreadGain
-                           : arg == "--edge-taper"  ? o.settings.edgeTaper
-                           : arg == "--level-curve" ? o.settings.levelCurve
-                                                    : o.settings.highlightCurve;
-            target = static_cast<float>(number);
+            *parameter = static_cast<float>(number);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option '" + arg + "'");
         } else {

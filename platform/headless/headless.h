@@ -73,10 +73,29 @@ uint32_t totalSlept();
 // System metrics the sizing code reads.
 void setDialogFrameHeight(int pixels);
 
-// Drag and drop, delivered to the receiver registered for the window.
+// Drag and drop: what a scripted drag offers, and what each fetch then gives.
+struct ScriptedDrop {
+    bool offersText = false;
+    bool offersFiles = false;
+    bool textFetchFails = false;
+    bool textWithoutMemory = false; // fetched, but the storage holds no readable block
+    std::string text;
+    bool filesFetchFail = false;
+    std::vector<std::string> files;
+    std::vector<int> failingNames; // indexes whose fetch fails
+};
+// The four calls of a drag, delivered to the receiver registered for the window; each
+// answers the effect shown, or -1 when the window takes no drops.
+int dragEnter(WindowHandle window, const ScriptedDrop* drop, uint32_t keyState);
+int dragOver(WindowHandle window, uint32_t keyState);
+bool dragLeave(WindowHandle window);
+bool drop(WindowHandle window, const ScriptedDrop& drop, uint32_t keyState);
+// A whole drag of text, or of a file list, ending in a drop with the left button held.
 bool dropText(WindowHandle window, const std::string& text);
 bool dropFiles(WindowHandle window, const std::vector<std::string>& names);
 bool isDropRegistered(WindowHandle window);
+// Makes `name` a shell shortcut that resolves to `target`; an empty target removes it.
+void setShortcut(const std::string& name, const std::string& target);
 
 // Cursors and object linking.
 int currentCursorId();

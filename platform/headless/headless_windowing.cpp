@@ -5,6 +5,7 @@
 #include "platform/soft/soft_objects.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -65,6 +66,7 @@ struct Desktop {
     std::map<std::string, WindowClass> classes;
     std::deque<Message> messages;
     std::vector<std::string> events;
+    std::map<std::string, std::string> shortcuts; // shortcut name -> target
     int nextId = 1;
 
     headless::InputState input;
@@ -593,21 +595,100 @@ void setDialogFrameHeight(int pixels) {
     desktop().dialogFrameHeight = pixels;
 }
 
-bool dropText(WindowHandle window, const std::string& text) {
+namespace {
+
+class ScriptedDropData : public DropData {
+public:
+    explicit ScriptedDropData(const ScriptedDrop& script) : script(script) {}
+    bool canSupplyText() override { return script.offersText; }
+    bool canSupplyFiles() override { return script.offersFiles; }
+    bool fetchText(const char** text, std::size_t* size) override {
+        if (!script.offersText || script.textFetchFails) return false;
+        *text = script.textWithoutMemory ? nullptr : script.text.data();
+        *size = script.textWithoutMemory ? 0 : script.text.size();
+        return true;
+    }
+    int fetchFileCount() override {
+        if (!script.offersFiles || script.filesFetchFail) return -1;
+        return static_cast<int>(script.files.size());
+    }
+    bool fetchFileName(int index, char* name, int capacity) override {
+        if (index < 0 || std::size_t(index) >= script.files.size() || capacity <= 0) return false;
+        if (std::find(script.failingNames.begin(), script.failingNames.end(), index) !=
+            script.failingNames.end())
+            return false;
+        const std::string& file = script.files[std::size_t(index)];
+        const std::size_t length = std::min(file.size(), std::size_t(capacity - 1));
+        std::copy_n(file.data(), length, name);
+        name[length] = 0;
+        return true;
+    }
+
+private:
+    const ScriptedDrop& script;
+};
+
+bool endsWithLnk(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || name.size() - dot != 4) return false;
+    std::string extension = name.substr(dot);
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".lnk";
+}
+
+} // namespace
+
+int dragEnter(WindowHandle window, const ScriptedDrop* script, uint32_t keyState) {
+    WindowObject* w = live(window);
+    if (!w || !w->dropReceiver) return -1;
+    if (!script) return static_cast<int>(w->dropReceiver->dragEnter(nullptr, keyState));
+    ScriptedDropData data(*script);
+    return static_cast<int>(w->dropReceiver->dragEnter(&data, keyState));
+}
+
+int dragOver(WindowHandle window, uint32_t keyState) {
+    WindowObject* w = live(window);
+    if (!w || !w->dropReceiver) return -1;
+    return static_cast<int>(w->dropReceiver->dragOver(keyState));
+}
+
+bool dragLeave(WindowHandle window) {
     WindowObject* w = live(window);
     if (!w || !w->dropReceiver) return false;
-    w->dropReceiver->dropText(text.data(), static_cast<int>(text.size()));
+    w->dropReceiver->dragLeave();
     return true;
 }
 
-bool dropFiles(WindowHandle window, const std::vector<std::string>& names) {
+bool drop(WindowHandle window, const ScriptedDrop& script, uint32_t keyState) {
     WindowObject* w = live(window);
     if (!w || !w->dropReceiver) return false;
-    std::vector<const char*> pointers;
-    for (const auto& n : names)
-        pointers.push_back(n.c_str());
-    w->dropReceiver->dropFiles(pointers.data(), static_cast<int>(pointers.size()));
+    ScriptedDropData data(script);
+    w->dropReceiver->drop(&data, keyState);
     return true;
+}
+
+bool dropText(WindowHandle window, const std::string& text) {
+    ScriptedDrop script;
+    script.offersText = true;
+    script.text = text;
+    if (dragEnter(window, &script, kMkLButton) < 0) return false;
+    return drop(window, script, kMkLButton);
+}
+
+bool dropFiles(WindowHandle window, const std::vector<std::string>& names) {
+    ScriptedDrop script;
+    script.offersFiles = true;
+    script.files = names;
+    if (dragEnter(window, &script, kMkLButton) < 0) return false;
+    return drop(window, script, kMkLButton);
+}
+
+void setShortcut(const std::string& name, const std::string& target) {
+    if (target.empty())
+        desktop().shortcuts.erase(name);
+    else
+        desktop().shortcuts[name] = target;
 }
 
 bool isDropRegistered(WindowHandle window) {
@@ -629,4 +710,16 @@ void clearEvents() {
 }
 
 } // namespace headless
+
+void resolveShortcut(char* name, int capacity) {
+    if (!name || capacity <= 0) return;
+    const std::string shortcut(name, strnlen(name, std::size_t(capacity)));
+    if (!headless::endsWithLnk(shortcut)) return;
+    const auto found = desktop().shortcuts.find(shortcut);
+    if (found == desktop().shortcuts.end()) return;
+    const std::size_t length = std::min(found->second.size(), std::size_t(capacity - 1));
+    std::copy_n(found->second.data(), length, name);
+    name[length] = 0;
+}
+
 } // namespace platform

@@ -2,6 +2,7 @@
 // twin Liberation Sans), FreeType draws the glyphs, and sizes, placement and clipping follow
 // the Windows rules: a negative height is the character (em) height in pixels, the cell is
 // the face's Windows ascent plus descent, and the text starts at the cell's top-left.
+#include "platform/soft/font_match.h"
 #include "platform/soft/soft_objects.h"
 
 #include <fontconfig/fontconfig.h>
@@ -17,6 +18,43 @@
 #include <string>
 
 namespace platform {
+
+namespace soft {
+
+bool matchFont(const char* family, bool bold, bool italic, FontMatch& found) {
+    // fontconfig's configuration lives as long as the process; it is handed back at exit.
+    static const bool ready = [] {
+        if (FcInit() != FcTrue) return false;
+        std::atexit([] { FcFini(); });
+        return true;
+    }();
+    if (!ready || !family) return false;
+    FcPattern* pattern = FcPatternCreate();
+    if (!pattern) return false;
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!match) return false;
+    FcChar8* file = nullptr;
+    int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+    const bool ok = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch;
+    if (ok) found.path = reinterpret_cast<const char*>(file);
+    if (FcPatternGetInteger(match, FC_INDEX, 0, &found.index) != FcResultMatch) found.index = 0;
+    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+    found.bold = weight >= FC_WEIGHT_DEMIBOLD;
+    found.italic = slant != FC_SLANT_ROMAN;
+    FcPatternDestroy(match);
+    return ok;
+}
+
+} // namespace soft
 
 struct SoftFace {
     FT_Face face = nullptr;
@@ -57,50 +95,16 @@ uint32_t codePoint(unsigned char c) {
     return (c >= 0x80 && c < 0xA0) ? high[c - 0x80] : c;
 }
 
-bool findFaceFile(const FontDescription& d, std::string& path, int& index, bool& bold,
-                  bool& italic) {
-    // fontconfig's configuration lives as long as the process; it is handed back at exit.
-    static const bool ready = [] {
-        if (FcInit() != FcTrue) return false;
-        std::atexit([] { FcFini(); });
-        return true;
-    }();
-    if (!ready) return false;
-    FcPattern* pattern = FcPatternCreate();
-    const char* family = d.faceName[0] ? d.faceName : "Arial";
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-    FcPatternAddInteger(pattern, FC_WEIGHT, d.weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, d.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    if (!match) return false;
-    FcChar8* file = nullptr;
-    int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-    const bool found = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch;
-    if (found) path = reinterpret_cast<const char*>(file);
-    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
-    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
-    bold = weight >= FC_WEIGHT_DEMIBOLD;
-    italic = slant != FC_SLANT_ROMAN;
-    FcPatternDestroy(match);
-    return found;
-}
-
 SoftFace* openFace(SoftFont& font) {
     if (font.faceTried) return font.face.get();
     font.faceTried = true;
     const FontDescription& d = font.description;
-    std::string path;
-    int index = 0;
-    bool bold = false, italic = false;
-    if (!library() || !findFaceFile(d, path, index, bold, italic)) return nullptr;
+    soft::FontMatch match;
+    if (!library() || !soft::matchFont(d.faceName[0] ? d.faceName : "Arial", d.weight >= 600,
+                                       d.italic != 0, match))
+        return nullptr;
     std::unique_ptr<SoftFace, SoftFaceDeleter> face(new SoftFace);
-    if (FT_New_Face(library(), path.c_str(), index, &face->face) != 0) {
+    if (FT_New_Face(library(), match.path.c_str(), match.index, &face->face) != 0) {
         face->face = nullptr;
         return nullptr;
     }
@@ -128,8 +132,8 @@ SoftFace* openFace(SoftFont& font) {
         std::max(1, int((FT_MulFix(-f->underline_position, yScale) + 32) >> 6));
     face->underlineThickness =
         std::max(1, int((FT_MulFix(f->underline_thickness, yScale) + 32) >> 6));
-    face->emboldenGlyphs = d.weight >= 600 && !bold;
-    face->slantGlyphs = d.italic && !italic;
+    face->emboldenGlyphs = d.weight >= 600 && !match.bold;
+    face->slantGlyphs = d.italic && !match.italic;
     font.face = std::move(face);
     return font.face.get();
 }

@@ -204,5 +204,7 @@ bool registerDragDrop(WindowHandle, DropReceiver*) {
 bool revokeDragDrop(WindowHandle) {
     return false;
 }
+// Shortcuts are resolved with the shell link object together with the drop adapter.
+void resolveShortcut(char*, int) {}
 
 } // namespace platform
