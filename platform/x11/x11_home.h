@@ -90,4 +90,14 @@ private:
     unsigned long errorsBefore;
 };
 
+// The drag-and-drop half (x11_dnd.cpp): marks a window as a drop target or no longer one,
+// and handles the protocol's client messages (true when the event was one of them).
+void enableDrops(Record& record);
+void disableDrops(Record& record);
+bool handleDndEvent(const XEvent& event);
+// The path a `file://` URI names, decoded; false for anything else.
+bool pathFromUri(const std::string& uri, std::string* path);
+// The lines of a URI list that name something.
+std::vector<std::string> uriLines(const std::string& list);
+
 } // namespace platform::x11

@@ -62,7 +62,10 @@ void freeRecordResources(Display* display, Record& r) {
         r.gc = nullptr;
     }
     retireSurface(std::exchange(r.pixels, nullptr));
-    delete std::exchange(r.dropReceiver, nullptr);
+    if (r.dropReceiver) {
+        disableDrops(r);
+        delete std::exchange(r.dropReceiver, nullptr);
+    }
 }
 
 void closeConnection() {
@@ -277,6 +280,7 @@ void handleEvent(const XEvent& event) {
             windowGone(event.xdestroywindow.window);
         break;
     default:
+        handleDndEvent(event);
         break;
     }
 }
@@ -822,13 +826,17 @@ void oleUninitialize() {}
 bool registerDragDrop(WindowHandle handle, DropReceiver* receiver) {
     Record* r = findRecord(toWindow(handle));
     if (!r || !receiver || r->dropReceiver) return false;
+    ErrorTrap trap;
     r->dropReceiver = receiver;
+    x11::enableDrops(*r);
     return true;
 }
 
 bool revokeDragDrop(WindowHandle handle) {
     Record* r = findRecord(toWindow(handle));
     if (!r || !r->dropReceiver) return false;
+    ErrorTrap trap;
+    x11::disableDrops(*r);
     delete std::exchange(r->dropReceiver, nullptr);
     return true;
 }

@@ -5,8 +5,10 @@
 
 #include "platform/png_export.h"
 #include "tests/x11/x11_test_host.h"
+#include "tests/x11/xdnd_source.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <thread>
 
@@ -201,6 +203,55 @@ TEST_F(X11Editor, RealInputEditsAsOnTheHeadlessHome) {
         reference.idle();
     }
     EXPECT_TRUE(samePixels(editorWindow, "x11_after_input"));
+    plugin.close();
+    XDestroyWindow(server.get(), hostWindow);
+}
+
+// Drops from another program through XDND: a text and two files are taken (a move, or a
+// copy with Control held), and the editor goes on working.
+TEST_F(X11Editor, TakesDropsThroughXdnd) {
+    const Window hostWindow = server.topLevel(30, 40);
+    ASSERT_EQ(plugin.open(hostWindow), 1);
+    const Window editorWindow = editorWindowIn(hostWindow);
+    ASSERT_NE(editorWindow, 0u);
+    plugin.idle();
+    reference.idle();
+    int idles = 0;
+    const Server::Position at = server.origin(editorWindow);
+    const auto dragOnto = [&](std::vector<std::pair<std::string, std::string>> offers,
+                              bool control) {
+        server.apply({100, 100, false, false, control}, at);
+        DndSource source(std::move(offers), editorWindow, at.x + 100, at.y + 100);
+        for (int i = 0; i < 5000 && !source.done(); ++i) {
+            plugin.idle();
+            ++idles;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        server.releaseAll(at);
+        return source.result();
+    };
+    const DndOutcome text = dragOnto({{"text/plain", "hello"}}, false);
+    EXPECT_TRUE(text.accepted);
+    EXPECT_EQ(text.action, "XdndActionMove");
+    EXPECT_TRUE(text.dropAccepted);
+    EXPECT_EQ(text.requested, std::vector<std::string>{"text/plain"});
+
+    const DndOutcome files =
+        dragOnto({{"text/uri-list", "file:///tmp/one.wav\r\nfile:///tmp/two%20b.flac\r\n"}}, true);
+    EXPECT_TRUE(files.accepted);
+    EXPECT_EQ(files.action, "XdndActionCopy");
+    EXPECT_TRUE(files.dropAccepted);
+    EXPECT_EQ(files.finishedAction, "XdndActionCopy");
+    EXPECT_EQ(files.requested, std::vector<std::string>{"text/uri-list"});
+
+    // The bars are drawn over what they drew before: the same idle calls on both homes.
+    for (int i = 0; i < idles; ++i)
+        reference.idle();
+    plugin.play(3);
+    plugin.idle();
+    reference.play(3);
+    reference.idle();
+    EXPECT_TRUE(samePixels(editorWindow, "x11_after_drops"));
     plugin.close();
     XDestroyWindow(server.get(), hostWindow);
 }
