@@ -289,7 +289,17 @@ TEST_F(X11Editor, SurvivesTheHostDestroyingItsWindowFirst) {
 
 // Parents that are no window, or no longer one, are refused with 0 and leave nothing; the
 // editor opens in a good window afterwards.
+namespace hostHandler {
+int calls = 0;
+int count(Display*, XErrorEvent*) {
+    ++calls;
+    return 0;
+}
+} // namespace hostHandler
+
 TEST_F(X11Editor, RefusesBadParentWindows) {
+    // The host's own handler stays in place and hears nothing of the plug-in's errors.
+    XSetErrorHandler(&hostHandler::count);
     EXPECT_EQ(plugin.open(0), 0);
     EXPECT_EQ(plugin.open(0x7FFFFFF0u), 0); // outside every client's id range
     const Window gone = server.topLevel(0, 0);
@@ -298,6 +308,8 @@ TEST_F(X11Editor, RefusesBadParentWindows) {
     EXPECT_EQ(plugin.open(gone), 0);
     plugin.idle();
     plugin.close();
+    EXPECT_EQ(XSetErrorHandler(nullptr), &hostHandler::count);
+    EXPECT_EQ(hostHandler::calls, 0);
 
     const Window hostWindow = server.topLevel(0, 0);
     ASSERT_EQ(plugin.open(hostWindow), 1);
