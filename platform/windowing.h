@@ -27,6 +27,8 @@ inline constexpr uint32_t kWmCtlColorEdit = 0x0133;
 inline constexpr uint32_t kWmLButtonDown = 0x0201;
 inline constexpr uint32_t kWmRButtonDown = 0x0204;
 inline constexpr uint32_t kWmMButtonDown = 0x0207;
+// wParam: the signed distance in its high 16 bits, 120 a notch, positive away from the user.
+inline constexpr uint32_t kWmMouseWheel = 0x020A;
 
 // Window and class styles.
 inline constexpr uint32_t kWsChild = 0x40000000;
@@ -171,6 +173,11 @@ void releaseWindowDevice(WindowHandle window, DeviceHandle device);
 bool dispatchOnePendingPaint();
 // Removes a pending left-button press of the thread, for any window; true when there was one.
 bool removePendingLeftButtonDown();
+// Delivers the thread's pending window events to the window procedures, as a message loop
+// does: presses, wheel turns, paints and destruction notices. Inside a window procedure (a
+// drag's loop) it only takes the events in, leaving presses queued and paints to
+// `dispatchOnePendingPaint`. Where the host's message loop delivers them, it does nothing.
+void pumpEvents();
 
 // --- input
 // True while the key or button is down at this moment.

@@ -120,6 +120,13 @@ intptr_t TROB_WINAPI Frame::windowProcedure(platform::WindowHandle handle, std::
         frame->mouse(context.get(), where);
         return 0;
     }
+    case platform::kWmMouseWheel: {
+        // Where the wheel reaches the editor's window itself (X11 delivers the wheel as
+        // buttons to the window under the pointer), it goes where the host's wheel goes.
+        const auto distance = static_cast<std::int16_t>((wParam >> 16) & 0xFFFF);
+        frame->onWheel(nullptr, Point{0, 0}, static_cast<float>(distance) / 120.0f);
+        return 0;
+    }
     case platform::kWmMeasureItem: {
         auto* item = reinterpret_cast<platform::MeasureItemRecord*>(lParam);
         auto* drawer = dynamic_cast<MenuItemDrawer*>(frame->focusView);

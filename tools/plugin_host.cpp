@@ -158,6 +158,9 @@ IntPtr TROB_CALL PluginHost::callback(EffectRecord* effect, std::int32_t opcode,
 IntPtr PluginHost::answer(EffectRecord* caller, std::int32_t opcode, std::int32_t index,
                           IntPtr value, void* ptr, float opt) {
     received.push_back({opcode, index, value, ptr, opt, caller != nullptr});
-    if (callObserver) callObserver(received.back());
+    if (callHook) {
+        const HostCall call = received.back(); // the hook may make the plug-in call again
+        callHook(call);
+    }
     return opcode == audioMasterVersion ? versionAnswer : 0;
 }

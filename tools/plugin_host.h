@@ -49,13 +49,13 @@ public:
     // Sends effClose; the record is gone afterwards.
     IntPtr close();
 
+    // Called with every callback the plug-in makes, after it is recorded, on the thread the
+    // plug-in called from: a host's answer to its idle request, for instance, is where a test
+    // host moves the pointer on, and a host session waits on it for what input caused.
+    void setCallHook(std::function<void(const HostCall&)> hook) { callHook = std::move(hook); }
+
     const std::vector<HostCall>& calls() const { return received; }
     void clearCalls() { received.clear(); }
-    // Told of every call right after it is recorded, on the thread the plug-in called from
-    // (a host session waits on it for what the user's input caused).
-    void setCallObserver(std::function<void(const HostCall&)> observer) {
-        callObserver = std::move(observer);
-    }
 
 private:
     static IntPtr TROB_CALL callback(EffectRecord* effect, std::int32_t opcode, std::int32_t index,
@@ -68,5 +68,5 @@ private:
     IntPtr versionAnswer = kHostVersion;
     std::string errorText;
     std::vector<HostCall> received;
-    std::function<void(const HostCall&)> callObserver;
+    std::function<void(const HostCall&)> callHook;
 };

@@ -28,6 +28,7 @@ const char* const kUsage =
     "usage: trob analyse [FILE...] [options]\n"
     "       trob plot [FILE] --out PATH.png [options]\n"
     "       trob render [FILE] [options]   (the editor's window; trob render --help)\n"
+    "       trob view [FILE] [options]     (the editor live in a window; trob view --help)\n"
     "\n"
     "analyse runs each FILE (any format libsndfile reads: WAV, FLAC, AIFF, Ogg, ...; mono or\n"
     "stereo) through the TROBEdit analyser and prints, per third-octave band from 20 kHz down\n"

@@ -11,6 +11,7 @@
 #include "tools/render_command.h"
 #include "tools/series_summary.h"
 #include "tools/trob_command_line.h"
+#include "tools/view_command.h"
 
 #include <algorithm>
 #include <atomic>
@@ -321,6 +322,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "render") return renderCommand(argc, argv);
+    if (command == "view") return viewCommand(argc, argv);
     Options options;
     if (command == "plot")
         options.command = Command::Plot;

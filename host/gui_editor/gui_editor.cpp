@@ -32,6 +32,9 @@ void GuiEditor::idle() {
         updatePending = 0;
         performUpdate();
     }
+    // Where the editor's windows get their events from their own connection (X11), the
+    // host's idle call is when they are taken; inside a drag's idle pump only read.
+    platform::pumpEvents();
     if (frame) frame->idle();
 }
 

@@ -385,6 +385,9 @@ bool removePendingLeftButtonDown() {
     return true;
 }
 
+// Messages are delivered by the test or program that drives the home (`dispatchAll`).
+void pumpEvents() {}
+
 bool isKeyDown(int virtualKey) {
     const headless::InputState& in = desktop().input;
     switch (virtualKey) {

@@ -121,9 +121,9 @@ long residentPages() {
     return resident;
 }
 
-// The library carries its own headless windowing home, separate from the test's: no host
-// window of ours exists there, so every open is refused (answer 0) and must release all it
-// built. The opened editor itself is tested in-process (tests/editor).
+// The library carries its X11 windowing home: without a parent window every open is refused
+// (answer 0) and must release all it built. The opened editor itself is tested in-process
+// (tests/editor) and in a real X server (tests/x11).
 TEST_F(PluginEndToEnd, TheEditorReportsItsSizeBeforeOpenAndRefusedOpensLeaveNothing) {
     EditorRect* rect = nullptr;
     ASSERT_EQ(host.dispatch(effEditGetRect, 0, 0, &rect), 1);

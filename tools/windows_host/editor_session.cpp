@@ -357,7 +357,7 @@ int runEditorSession(const EditorSessionOptions& options) {
     s.automationSeen = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     s.endEditSeen = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     running = &s;
-    s.host.setCallObserver(&observe);
+    s.host.setCallHook(&observe);
 
     std::unique_ptr<AudioSource> source;
     if (options.audioFile.empty()) {
@@ -402,7 +402,7 @@ int runEditorSession(const EditorSessionOptions& options) {
                          static_cast<long long>(c.value), static_cast<double>(c.opt));
         std::fclose(calls);
     }
-    s.host.setCallObserver(nullptr);
+    s.host.setCallHook(nullptr);
     s.host.unload();
     running = nullptr;
     if (FILE* facts = std::fopen(s.path("session.txt").c_str(), "w")) {

@@ -1,0 +1,103 @@
+#pragma once
+// Inside the X11 windowing home: the thread's display connection, the records of the windows
+// it made, and the error trap every batch of requests runs under. Only the files of
+// `platform/x11` include this (it brings in Xlib, whose macros must not reach other code).
+#include "platform/windowing.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+struct SoftBitmap;
+}
+
+namespace platform::x11 {
+
+// Window handles of this home are X window ids: the host's windows and ours alike.
+inline WindowHandle toHandle(Window id) {
+    return reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(id));
+}
+inline Window toWindow(WindowHandle handle) {
+    return static_cast<Window>(reinterpret_cast<uintptr_t>(handle));
+}
+
+// One window this home created.
+struct Record {
+    Window id = 0;
+    std::string className;
+    uint32_t style = 0;
+    WindowProc procedure = nullptr;
+    intptr_t userData = 0;
+    // What the toolkit draws on, and what the server was last shown of it (a pixel of
+    // `kUnknownPixel` is not known to be on the screen and is pushed at the next present).
+    SoftBitmap* pixels = nullptr;
+    std::vector<uint32_t> shown;
+    bool damaged = false;
+    Box damage; // client coordinates
+    GC gc = nullptr;
+    XImage* image = nullptr;
+    unsigned long redMask = 0, greenMask = 0, blueMask = 0, alphaBits = 0;
+    DropReceiver* dropReceiver = nullptr;
+};
+
+inline constexpr uint32_t kUnknownPixel = 0xFF000000u;
+
+struct Message {
+    Window window;
+    uint32_t message;
+    uintptr_t wParam;
+    intptr_t lParam;
+    uint32_t time;
+};
+
+// The display connection of one thread, shared by every editor window of that thread and
+// opened with its first window, closed when the last one goes.
+struct Connection {
+    Display* display = nullptr;
+    Window root = 0;
+    std::map<Window, std::unique_ptr<Record>> windows;
+    std::deque<Message> messages;
+    std::map<int, Cursor> cursors;
+    uint32_t messageTime = 0;
+    // Window procedures running on this thread: while one runs, the pump only reads events.
+    int procedureDepth = 0;
+};
+
+Connection& connection();
+Record* findRecord(Window id);
+
+// Runs a batch of requests under the home's own error handler: every error the server
+// answers to them is caught (and noted) instead of reaching the process's handler, whose
+// default ends the program. The outermost trap waits for the server's answers (XSync), puts
+// the previous handler back and closes the connection when no window of the home is left.
+class ErrorTrap {
+public:
+    ErrorTrap();
+    ~ErrorTrap();
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+    // Waits for the answers so far; true when one of them since the trap began was an error.
+    bool failed();
+
+private:
+    unsigned long errorsBefore;
+};
+
+// The drag-and-drop half (x11_dnd.cpp): marks a window as a drop target or no longer one,
+// and handles the protocol's client messages (true when the event was one of them).
+void enableDrops(Record& record);
+void disableDrops(Record& record);
+bool handleDndEvent(const XEvent& event);
+// The path a `file://` URI names, decoded; false for anything else.
+bool pathFromUri(const std::string& uri, std::string* path);
+// The lines of a URI list that name something.
+std::vector<std::string> uriLines(const std::string& list);
+
+} // namespace platform::x11

@@ -1,0 +1,375 @@
+#include "tools/view_command.h"
+
+#include "host/editor_base.h"
+#include "host/opcodes.h"
+#include "tools/audio_file_reader.h"
+#include "tools/demo_signal.h"
+#include "tools/playback_settings.h"
+#include "tools/plugin_host.h"
+
+#include <alsa/asoundlib.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Xlib names its key codes as the host interface names its key record.
+#define KeyCode XKeyCode
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#undef KeyCode
+
+#ifndef TROB_DEFAULT_PLUGIN
+#define TROB_DEFAULT_PLUGIN "TROBEdit.so"
+#endif
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kFailure = 1;
+constexpr int kIdlesPerSecond = 30;
+
+const char* const kUsage =
+    "usage: trob view [FILE] [options]\n"
+    "\n"
+    "Opens the TROBEdit editor in a window of its own, as a host does, and runs FILE (or the\n"
+    "built-in demo) through the plug-in in real time, played on the default ALSA device.\n"
+    "When the audio ends the plug-in goes on with silence; close the window to end.\n"
+    "\n"
+    "options:\n"
+    "  --mute                   play nothing (the audio still runs at its own speed)\n"
+    "  --capture                meter the default ALSA capture device instead of a file\n"
+    "  --verbose                print the plug-in's automation messages (knob and slider\n"
+    "                           changes) and begin/end of each edit\n"
+    "  --rate HZ                sample rate of the demo signal or the capture (default 44100)\n"
+    "  --block N                frames per processing block (default 512)\n"
+    "  --spread-gain X, --edge-taper X, --level-curve X, --highlight-curve X\n"
+    "                           the plug-in's parameters 11 to 14 at the start\n"
+    "  --plugin PATH            the plug-in file (default: the one built with trob)\n"
+    "  -h, --help               show this text\n";
+
+const char* const kParameterNames[] = {"SpreadGain", "EdgeTaper", "LevelCurve", "HighlightCurve"};
+
+struct Options {
+    std::optional<std::string> file;
+    std::optional<double> rate;
+    std::string plugin = TROB_DEFAULT_PLUGIN;
+    bool mute = false, capture = false, verbose = false;
+    PlaybackSettings settings;
+};
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "trob view: %s\n(try 'trob view --help')\n", message.c_str());
+    return kUsageError;
+}
+int failure(const std::string& message) {
+    std::fprintf(stderr, "trob view: %s\n", message.c_str());
+    return kFailure;
+}
+
+bool parseNumber(const char* text, double& value) {
+    if (!text || !*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text, &end);
+    return errno == 0 && end && *end == 0 && std::isfinite(value);
+}
+
+int parse(int argc, char** argv, Options& o) {
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
+        double number = 0.0;
+        const auto takeNumber = [&]() {
+            ++i;
+            return parseNumber(value, number);
+        };
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return -1;
+        } else if (arg == "--mute") {
+            o.mute = true;
+        } else if (arg == "--capture") {
+            o.capture = true;
+        } else if (arg == "--verbose") {
+            o.verbose = true;
+        } else if (arg == "--plugin") {
+            if (!value || !*value) return usageError("--plugin needs a path");
+            o.plugin = value;
+            ++i;
+        } else if (arg == "--rate") {
+            if (!takeNumber() || number < 1000 || number > 384000)
+                return usageError("--rate needs a sample rate from 1000 to 384000 Hz");
+            o.rate = number;
+        } else if (arg == "--block") {
+            if (!takeNumber() || number != std::floor(number) || number < 16 || number > 8192)
+                return usageError("--block needs a whole number of frames from 16 to 8192");
+            o.settings.blockSize = static_cast<int>(number);
+        } else if (auto* parameter = o.settings.parameterOption(arg)) {
+            if (!takeNumber()) return usageError(arg + " needs a finite number");
+            *parameter = static_cast<float>(number);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option '" + arg + "'");
+        } else if (o.file) {
+            return usageError("only one FILE can be viewed at a time");
+        } else {
+            o.file = arg;
+        }
+    }
+    if (o.file && o.capture) return usageError("--capture meters the capture device, not a FILE");
+    if (o.file && o.rate) return usageError("--rate applies to the demo signal and the capture");
+    return 0;
+}
+
+// ALSA prints its own complaints to stderr; the reasons reach the user in trob's words.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+std::atomic<bool> interrupted{false};
+void onSignal(int) {
+    interrupted = true;
+}
+
+// An ALSA stream of interleaved stereo float frames.
+class AlsaStream {
+public:
+    ~AlsaStream() {
+        if (pcm) snd_pcm_close(pcm);
+    }
+    bool open(bool capture, unsigned rate, int blockSize, std::string* error) {
+        snd_lib_error_set_handler(&quietAlsa);
+        const snd_pcm_stream_t direction =
+            capture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
+        int result = snd_pcm_open(&pcm, "default", direction, 0);
+        if (result < 0) {
+            pcm = nullptr;
+            *error = std::string("cannot open the ALSA ") + (capture ? "capture" : "playback") +
+                     " device 'default': " + snd_strerror(result);
+            return false;
+        }
+        const unsigned latency = std::max(50000u, static_cast<unsigned>(3.0e6 * blockSize / rate));
+        result = snd_pcm_set_params(pcm, SND_PCM_FORMAT_FLOAT_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 2,
+                                    rate, 1, latency);
+        if (result < 0) {
+            *error = std::string("the ALSA device 'default' takes no stereo float audio at ") +
+                     std::to_string(rate) + " Hz: " + snd_strerror(result);
+            snd_pcm_close(pcm);
+            pcm = nullptr;
+            return false;
+        }
+        return true;
+    }
+    // Plays or records one block; recovers from under- and overruns.
+    bool transfer(float* interleaved, int frames) {
+        int done = 0;
+        while (done < frames) {
+            const snd_pcm_sframes_t n =
+                direction() == SND_PCM_STREAM_CAPTURE
+                    ? snd_pcm_readi(pcm, interleaved + 2 * done,
+                                    static_cast<snd_pcm_uframes_t>(frames - done))
+                    : snd_pcm_writei(pcm, interleaved + 2 * done,
+                                     static_cast<snd_pcm_uframes_t>(frames - done));
+            if (n < 0) {
+                if (snd_pcm_recover(pcm, static_cast<int>(n), 1) < 0) return false;
+                continue;
+            }
+            done += static_cast<int>(n);
+        }
+        return true;
+    }
+    void drop() {
+        if (pcm) snd_pcm_drop(pcm);
+    }
+
+private:
+    snd_pcm_stream_t direction() const { return snd_pcm_stream(pcm); }
+    snd_pcm_t* pcm = nullptr;
+};
+
+} // namespace
+
+int viewCommand(int argc, char** argv) {
+    Options o;
+    const int status = parse(argc, argv, o);
+    if (status < 0) return 0;
+    if (status > 0) return status;
+
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        const char* name = std::getenv("DISPLAY");
+        return failure(name && *name ? std::string("cannot open the X display '") + name + "'"
+                                     : "no X display: DISPLAY is not set");
+    }
+    struct DisplayCloser {
+        Display* d;
+        ~DisplayCloser() { XCloseDisplay(d); }
+    } closer{display};
+
+    std::unique_ptr<AudioSource> source;
+    AlsaStream capture;
+    double rate = o.rate.value_or(44100.0);
+    if (o.capture) {
+        std::string error;
+        if (!capture.open(true, static_cast<unsigned>(rate), o.settings.blockSize, &error))
+            return failure(error);
+    } else if (o.file) {
+        auto reader = std::make_unique<AudioFileReader>();
+        if (!reader->open(*o.file)) return failure(reader->error());
+        if (reader->channels() > 2)
+            return failure(*o.file + " has " + std::to_string(reader->channels()) +
+                           " channels; only mono and stereo files can be viewed");
+        rate = reader->sampleRate();
+        source = std::move(reader);
+    } else {
+        source = std::make_unique<DemoSignal>(rate);
+        if (!o.settings.highlightCurve) o.settings.highlightCurve = DemoSignal::kHighlightCurve;
+    }
+
+    AlsaStream playback;
+    bool playing = false;
+    if (!o.mute && !o.capture) {
+        std::string error;
+        playing = playback.open(false, static_cast<unsigned>(rate), o.settings.blockSize, &error);
+        if (!playing)
+            std::fprintf(stderr, "trob view: %s; going on without sound\n", error.c_str());
+    }
+
+    PluginHost host;
+    if (!host.load(o.plugin)) return failure(host.error());
+    host.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+    host.dispatch(effSetBlockSize, 0, o.settings.blockSize);
+    host.dispatch(effMainsChanged, 0, 1);
+    o.settings.forEachSetParameter(
+        [&](std::int32_t index, float value) { host.setParameter(index, value); });
+    if (o.verbose) {
+        host.setCallHook([](const HostCall& call) {
+            const auto name = [&] {
+                return call.index >= 11 && call.index <= 14 ? kParameterNames[call.index - 11]
+                                                            : "?";
+            };
+            if (call.opcode == audioMasterAutomate)
+                std::printf("automation: parameter %d (%s) = %.4f\n", call.index, name(),
+                            static_cast<double>(call.opt));
+            else if (call.opcode == audioMasterBeginEdit)
+                std::printf("begin edit: parameter %d (%s)\n", call.index, name());
+            else if (call.opcode == audioMasterEndEdit)
+                std::printf("end edit: parameter %d (%s)\n", call.index, name());
+            else
+                return;
+            std::fflush(stdout);
+        });
+    }
+
+    EditorRect* rect = nullptr;
+    host.dispatch(effEditGetRect, 0, 0, &rect);
+    const int width = rect ? rect->right - rect->left : 0;
+    const int height = rect ? rect->bottom - rect->top : 0;
+    if (width <= 0 || height <= 0) return failure("the plug-in reports no editor size");
+
+    const Window window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
+                            static_cast<unsigned>(height), 0, 0, 0);
+    const std::string title = "trob view - " + (o.capture ? std::string("capture")
+                                                : o.file  ? *o.file
+                                                          : std::string("demo"));
+    XStoreName(display, window, title.c_str());
+    XSizeHints* hints = XAllocSizeHints();
+    if (hints) {
+        hints->flags = PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = width;
+        hints->min_height = hints->max_height = height;
+        XSetWMNormalHints(display, window, hints);
+        XFree(hints);
+    }
+    Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display, window, &deleteWindow, 1);
+    XSelectInput(display, window, StructureNotifyMask);
+    XMapWindow(display, window);
+    XSync(display, False);
+
+    if (host.dispatch(effEditOpen, 0, 0,
+                      reinterpret_cast<void*>(static_cast<std::uintptr_t>(window))) != 1) {
+        XDestroyWindow(display, window);
+        return failure("the plug-in's editor does not open in the window");
+    }
+
+    // The audio thread: the source (or the capture) through the plug-in in real time.
+    std::atomic<bool> running{true};
+    std::atomic<bool> audioFailed{false};
+    std::thread audio([&] {
+        const int block = o.settings.blockSize;
+        std::vector<float> inL(static_cast<std::size_t>(block)), inR(inL.size()), outL(inL.size()),
+            outR(inL.size()), interleaved(2 * inL.size());
+        float* in[2] = {inL.data(), inR.data()};
+        float* out[2] = {outL.data(), outR.data()};
+        const auto blockTime = std::chrono::duration<double>(block / rate);
+        auto next = std::chrono::steady_clock::now();
+        while (running) {
+            if (o.capture) {
+                if (!capture.transfer(interleaved.data(), block)) {
+                    audioFailed = true;
+                    return;
+                }
+                for (int i = 0; i < block; ++i) {
+                    inL[static_cast<std::size_t>(i)] = interleaved[2 * static_cast<std::size_t>(i)];
+                    inR[static_cast<std::size_t>(i)] =
+                        interleaved[2 * static_cast<std::size_t>(i) + 1];
+                }
+            } else {
+                std::int64_t got = source->read(inL.data(), inR.data(), block);
+                if (got < 0) got = 0; // a read error ends the audio: silence from here
+                for (auto i = static_cast<std::size_t>(got); i < inL.size(); ++i)
+                    inL[i] = inR[i] = 0.0f;
+            }
+            host.processReplacing(in, out, block);
+            if (playing) {
+                for (std::size_t i = 0; i < outL.size(); ++i) {
+                    interleaved[2 * i] = outL[i];
+                    interleaved[2 * i + 1] = outR[i];
+                }
+                if (!playback.transfer(interleaved.data(), block)) playing = false;
+            } else if (!o.capture) {
+                next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(blockTime);
+                std::this_thread::sleep_until(next);
+            }
+        }
+    });
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    bool windowGone = false;
+    const auto period = std::chrono::microseconds(1000000 / kIdlesPerSecond);
+    auto nextIdle = std::chrono::steady_clock::now();
+    while (!interrupted && !windowGone && !audioFailed) {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == ClientMessage &&
+                static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow)
+                interrupted = true;
+            else if (event.type == DestroyNotify && event.xdestroywindow.window == window)
+                windowGone = true;
+        }
+        if (windowGone || interrupted) break;
+        host.dispatch(effEditIdle);
+        host.clearCalls(); // the host keeps no record over a long session
+        nextIdle += period;
+        std::this_thread::sleep_until(nextIdle);
+    }
+    running = false;
+    audio.join();
+    playback.drop();
+    host.dispatch(effEditClose);
+    if (!windowGone) XDestroyWindow(display, window);
+    host.unload();
+    if (audioFailed) return failure("the ALSA capture stopped");
+    return 0;
+}
