@@ -27,8 +27,11 @@ inline constexpr uint32_t kWmCtlColorEdit = 0x0133;
 inline constexpr uint32_t kWmLButtonDown = 0x0201;
 inline constexpr uint32_t kWmRButtonDown = 0x0204;
 inline constexpr uint32_t kWmMButtonDown = 0x0207;
-// wParam: the signed distance in its high 16 bits, 120 a notch, positive away from the user.
-inline constexpr uint32_t kWmMouseWheel = 0x020A;
+// A wheel turn a home reports to the window under the pointer itself (X11 has no host-side
+// wheel path: the turn arrives as buttons 4 and 5). wParam: the signed distance in its high
+// 16 bits, 120 a notch, positive away from the user. In the application range, so the system
+// never sends it on Windows, where the wheel goes to the host and reaches the editor from there.
+inline constexpr uint32_t kWmHomeWheel = 0x8000 + 0x020A;
 
 // Window and class styles.
 inline constexpr uint32_t kWsChild = 0x40000000;

@@ -120,7 +120,7 @@ intptr_t TROB_WINAPI Frame::windowProcedure(platform::WindowHandle handle, std::
         frame->mouse(context.get(), where);
         return 0;
     }
-    case platform::kWmMouseWheel: {
+    case platform::kWmHomeWheel: {
         // Where the wheel reaches the editor's window itself (X11 delivers the wheel as
         // buttons to the window under the pointer), it goes where the host's wheel goes.
         const auto distance = static_cast<std::int16_t>((wParam >> 16) & 0xFFFF);

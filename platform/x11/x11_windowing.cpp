@@ -265,7 +265,7 @@ void handleEvent(const XEvent& event) {
             const int16_t delta = b.button == Button4 ? 120 : -120;
             const uintptr_t wParam = static_cast<uintptr_t>(static_cast<uint16_t>(delta)) << 16;
             c.messages.push_back(
-                {b.window, kWmMouseWheel, wParam, packPosition(b.x_root, b.y_root), now});
+                {b.window, kWmHomeWheel, wParam, packPosition(b.x_root, b.y_root), now});
             break;
         }
         default:
