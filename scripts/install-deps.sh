@@ -12,7 +12,7 @@ for group in "${want[@]}"; do
     linux)
         packages+=(build-essential cmake g++ pkg-config googletest libgtest-dev libgmock-dev
                    libbenchmark-dev libfreetype-dev libfontconfig-dev fonts-liberation
-                   libpng-dev libsndfile1-dev libx11-dev libxtst-dev libasound2-dev xvfb
+                   libpng-dev libsndfile1-dev libx11-dev libxext-dev libxtst-dev libasound2-dev xvfb
                    binutils) ;;
     windows)
         packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64) ;;

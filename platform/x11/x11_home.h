@@ -6,6 +6,9 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <cstdint>
 #include <deque>
@@ -43,6 +46,9 @@ struct Record {
     Box damage; // client coordinates
     GC gc = nullptr;
     XImage* image = nullptr;
+    // The image lives in memory shared with the server (MIT-SHM) when it offers that.
+    bool sharedMemory = false;
+    XShmSegmentInfo segment{};
     unsigned long redMask = 0, greenMask = 0, blueMask = 0, alphaBits = 0;
     DropReceiver* dropReceiver = nullptr;
 };
@@ -89,6 +95,10 @@ public:
 private:
     unsigned long errorsBefore;
 };
+
+// Whether the window's pixels reach the server through shared memory (MIT-SHM) rather than
+// in the requests themselves.
+bool presentsFromSharedMemory(WindowHandle window);
 
 // The drag-and-drop half (x11_dnd.cpp): marks a window as a drop target or no longer one,
 // and handles the protocol's client messages (true when the event was one of them).

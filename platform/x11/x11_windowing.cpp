@@ -1,6 +1,6 @@
 // The X11 windowing home: the editor's window is a real child of the host's X11 window. The
 // toolkit draws on a soft-raster surface behind each window; what changed is pushed to the
-// server with XPutImage. Events are read from the thread's own display connection and turned
+// server through shared memory (MIT-SHM) where it can, else with XPutImage. Events are read from the thread's own display connection and turned
 // into the messages the window procedure knows.
 
 #include "platform/x11/x11_home.h"
@@ -52,11 +52,22 @@ void retireSurface(SoftBitmap* surface) {
     if (surface) deleteObject(surface);
 }
 
-void freeRecordResources(Display* display, Record& r) {
-    if (r.image) {
-        XDestroyImage(r.image); // frees the pixel buffer too
-        r.image = nullptr;
+void destroyImage(Display* display, Record& r) {
+    if (!r.image) return;
+    if (r.sharedMemory) {
+        XShmDetach(display, &r.segment);
+        XSync(display, False);
+        shmdt(r.segment.shmaddr);
+        r.image->data = nullptr; // not the C library's to free
+        r.sharedMemory = false;
+        r.segment = XShmSegmentInfo{};
     }
+    XDestroyImage(r.image); // frees a plain image's pixel buffer too
+    r.image = nullptr;
+}
+
+void freeRecordResources(Display* display, Record& r) {
+    destroyImage(display, r);
     if (r.gc) {
         XFreeGC(display, r.gc);
         r.gc = nullptr;
@@ -149,18 +160,60 @@ unsigned long toPixel(const Record& r, uint32_t color) {
            channel((color >> 16) & 0xFF, r.blueMask) | r.alphaBits;
 }
 
+// An image in a memory segment shared with the server, attached; null when the server has no
+// MIT-SHM or cannot attach it (a remote display, another IPC namespace), and the caller
+// falls back to a plain image sent in the requests.
+XImage* sharedImage(Display* display, Visual* visual, int depth, int w, int h,
+                    XShmSegmentInfo& segment) {
+    if (!XShmQueryExtension(display)) return nullptr;
+    XImage* image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                    &segment, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    if (!image) return nullptr;
+    const size_t bytes = size_t(image->bytes_per_line) * size_t(image->height);
+    segment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (segment.shmid < 0) {
+        XDestroyImage(image);
+        return nullptr;
+    }
+    segment.shmaddr = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
+    if (segment.shmaddr == reinterpret_cast<char*>(-1)) {
+        shmctl(segment.shmid, IPC_RMID, nullptr);
+        XDestroyImage(image);
+        return nullptr;
+    }
+    image->data = segment.shmaddr;
+    segment.readOnly = False;
+    ErrorTrap trap;
+    const bool attached = XShmAttach(display, &segment) && !trap.failed();
+    // Marked for removal at once: the segment goes when both sides have let go, even if this
+    // process ends without a word.
+    shmctl(segment.shmid, IPC_RMID, nullptr);
+    if (!attached) {
+        shmdt(segment.shmaddr);
+        image->data = nullptr;
+        XDestroyImage(image);
+        return nullptr;
+    }
+    return image;
+}
+
 // An image buffer and a surface of the window's size; false when memory is short.
 bool sizeBuffers(Display* display, Record& r, int w, int h, int depth, Visual* visual) {
     SoftBitmap* fresh = soft::newBitmap(std::max(1, w), std::max(1, h), false);
     if (!fresh) return false;
-    const size_t bytes = size_t(fresh->width) * size_t(fresh->height) * 4;
-    char* data = static_cast<char*>(std::calloc(bytes, 1));
-    XImage* image = data ? XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0,
-                                        data, static_cast<unsigned>(fresh->width),
-                                        static_cast<unsigned>(fresh->height), 32, 0)
-                         : nullptr;
+    XShmSegmentInfo segment{};
+    XImage* image = sharedImage(display, visual, depth, fresh->width, fresh->height, segment);
+    const bool shared = image != nullptr;
     if (!image) {
-        std::free(data);
+        const size_t bytes = size_t(fresh->width) * size_t(fresh->height) * 4;
+        char* data = static_cast<char*>(std::calloc(bytes, 1));
+        image = data ? XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, data,
+                                    static_cast<unsigned>(fresh->width),
+                                    static_cast<unsigned>(fresh->height), 32, 0)
+                     : nullptr;
+        if (!image) std::free(data);
+    }
+    if (!image) {
         retireSurface(fresh);
         return false;
     }
@@ -170,8 +223,12 @@ bool sizeBuffers(Display* display, Record& r, int w, int h, int depth, Visual* v
                 fresh->at(x, y) = r.pixels->at(x, y);
     }
     retireSurface(std::exchange(r.pixels, fresh));
-    if (r.image) XDestroyImage(r.image);
+    destroyImage(display, r);
     r.image = image;
+    r.sharedMemory = shared;
+    r.segment = segment;
+    // Xlib finds an image's segment through this pointer, made to the one built on the stack.
+    if (shared) image->obdata = reinterpret_cast<char*>(&r.segment);
     r.shown.assign(size_t(fresh->width) * size_t(fresh->height), kUnknownPixel);
     return true;
 }
@@ -201,8 +258,18 @@ void present(Record& r, const Box& region) {
             r.shown[size_t(y) * size_t(w) + size_t(x)] = color;
         }
     }
-    XPutImage(c.display, r.id, r.gc, r.image, changed.left, changed.top, changed.left, changed.top,
-              static_cast<unsigned>(width(changed)), static_cast<unsigned>(height(changed)));
+    const auto w2 = static_cast<unsigned>(width(changed));
+    const auto h2 = static_cast<unsigned>(height(changed));
+    if (r.sharedMemory) {
+        XShmPutImage(c.display, r.id, r.gc, r.image, changed.left, changed.top, changed.left,
+                     changed.top, w2, h2, False);
+        // The server reads the segment while it works through the request: it must be done
+        // before the next present writes there.
+        XSync(c.display, False);
+    } else {
+        XPutImage(c.display, r.id, r.gc, r.image, changed.left, changed.top, changed.left,
+                  changed.top, w2, h2);
+    }
 }
 
 intptr_t callProcedure(Window id, uint32_t message, uintptr_t wParam, intptr_t lParam) {
@@ -377,6 +444,11 @@ bool queryPointer(int* rootX, int* rootY, unsigned* mask) {
 
 Connection& connection() {
     return home;
+}
+
+bool presentsFromSharedMemory(WindowHandle window) {
+    const Record* r = findRecord(toWindow(window));
+    return r && r->sharedMemory;
 }
 
 Record* findRecord(Window id) {

@@ -8,6 +8,7 @@
 #include "tests/x11/xdnd_source.h"
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -115,6 +116,7 @@ protected:
 
 } // namespace
 
+#include <X11/extensions/XShm.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -123,6 +125,16 @@ namespace {
 void X11Home::XTestLikeKey(bool down) {
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Control_L), down, 0);
     XSync(display, False);
+}
+
+// The window's pixels go through memory shared with the server exactly when the server offers
+// it (the suite also runs on a server without MIT-SHM), and still after a resize.
+TEST_F(X11Home, PresentsFromSharedMemoryWhenTheServerOffersIt) {
+    const bool offered = XShmQueryExtension(display);
+    EXPECT_EQ(platform::x11::presentsFromSharedMemory(window), offered);
+    ASSERT_TRUE(platform::setWindowSize(window, 320, 240));
+    EXPECT_EQ(platform::x11::presentsFromSharedMemory(window), offered);
+    std::printf("MIT-SHM %s\n", offered ? "offered and used" : "not offered: plain requests");
 }
 
 // A text dropped with Control held is offered as a copy and arrives as one block of its
