@@ -1,7 +1,8 @@
 // The X11 windowing home: the editor's window is a real child of the host's X11 window. The
 // toolkit draws on a soft-raster surface behind each window; what changed is pushed to the
-// server through shared memory (MIT-SHM) where it can, else with XPutImage. Events are read from the thread's own display connection and turned
-// into the messages the window procedure knows.
+// server through shared memory (MIT-SHM) where it can, else with XPutImage. Events are read
+// from the thread's own display connection and turned into the messages the window
+// procedure knows.
 
 #include "platform/x11/x11_home.h"
 
