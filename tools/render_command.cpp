@@ -3,6 +3,7 @@
 #include "platform/png_export.h"
 #include "tools/apng_writer.h"
 #include "tools/audio_file_reader.h"
+#include "tools/command_messages.h"
 #include "tools/demo_signal.h"
 #include "tools/editor_render.h"
 #include "tools/progress_bar.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-constexpr int kUsageError = 2;
-constexpr int kFailure = 1;
 constexpr int kLargestScale = 16;
 constexpr double kProgressAfterSeconds = 5.0;
 
@@ -54,21 +53,12 @@ struct Options {
 };
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "trob render: %s\n(try 'trob render --help')\n", message.c_str());
-    return kUsageError;
+    return trob::usageError("trob render", message);
 }
 int failure(const std::string& message) {
-    std::fprintf(stderr, "trob render: %s\n", message.c_str());
-    return kFailure;
+    return trob::failure("trob render", message);
 }
-
-bool parseNumber(const char* text, double& value) {
-    if (!text || !*text) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text, &end);
-    return errno == 0 && end && *end == 0 && std::isfinite(value);
-}
+using trob::parseNumber;
 
 bool isDirectory(const std::string& path) {
     struct stat status {};

@@ -14,14 +14,6 @@ namespace {
 constexpr double kMostJobs = 256;
 constexpr int kLargestBlock = 1 << 20;
 
-bool parseNumber(const char* text, double& value) {
-    if (!text || !*text) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text, &end);
-    return errno == 0 && end && *end == 0 && std::isfinite(value);
-}
-
 } // namespace
 
 const char* const kUsage =
@@ -61,8 +53,7 @@ const char* const kUsage =
     "usage error, 3 with --fail-on-phase when a file has phase problems (and none failed).\n";
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "trob: %s\n(try 'trob --help')\n", message.c_str());
-    return kUsageError;
+    return usageError("trob", message);
 }
 
 int parseCommandLine(int argc, char** argv, Options& o) {

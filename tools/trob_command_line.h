@@ -3,6 +3,7 @@
 // code that runs them (and so something a test or a fuzz target can call on its own).
 
 #include "tools/band_analyser.h"
+#include "tools/command_messages.h"
 #include "tools/series_summary.h"
 
 #include <optional>
@@ -11,7 +12,6 @@
 
 namespace trob {
 
-constexpr int kUsageError = 2;
 // The rates the analyser measures at; outside them it would keep its last rate.
 constexpr double kLowestRate = 1000.0;
 constexpr double kHighestRate = 10000000.0;

@@ -40,14 +40,12 @@ using namespace trob;
 
 namespace {
 
-constexpr int kFailure = 1;
 constexpr int kOutOfPhase = 3;
 // Files shorter than this finish before a progress bar would be worth drawing.
 constexpr double kProgressAfterSeconds = 5.0;
 
 int failure(const std::string& message) {
-    std::fprintf(stderr, "trob: %s\n", message.c_str());
-    return kFailure;
+    return trob::failure("trob", message);
 }
 
 bool fileExists(const std::string& path) {

@@ -3,6 +3,7 @@
 #include "host/editor_base.h"
 #include "host/opcodes.h"
 #include "tools/audio_file_reader.h"
+#include "tools/command_messages.h"
 #include "tools/demo_signal.h"
 #include "tools/playback_settings.h"
 #include "tools/plugin_host.h"
@@ -34,8 +35,6 @@
 
 namespace {
 
-constexpr int kUsageError = 2;
-constexpr int kFailure = 1;
 constexpr int kIdlesPerSecond = 30;
 
 const char* const kUsage =
@@ -68,21 +67,12 @@ struct Options {
 };
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "trob view: %s\n(try 'trob view --help')\n", message.c_str());
-    return kUsageError;
+    return trob::usageError("trob view", message);
 }
 int failure(const std::string& message) {
-    std::fprintf(stderr, "trob view: %s\n", message.c_str());
-    return kFailure;
+    return trob::failure("trob view", message);
 }
-
-bool parseNumber(const char* text, double& value) {
-    if (!text || !*text) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text, &end);
-    return errno == 0 && end && *end == 0 && std::isfinite(value);
-}
+using trob::parseNumber;
 
 int parse(int argc, char** argv, Options& o) {
     for (int i = 2; i < argc; ++i) {
