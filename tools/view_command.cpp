@@ -74,6 +74,12 @@ int failure(const std::string& message) {
 }
 using trob::parseNumber;
 
+// The view's own requests may name a window the user has just closed (or another program
+// destroyed); such an error is no reason to end, which is what Xlib's default handler does.
+int ignoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
+
 int parse(int argc, char** argv, Options& o) {
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -202,6 +208,7 @@ int viewCommand(int argc, char** argv) {
         Display* d;
         ~DisplayCloser() { XCloseDisplay(d); }
     } closer{display};
+    XSetErrorHandler(&ignoreXError);
 
     std::unique_ptr<AudioSource> source;
     AlsaStream capture;
@@ -287,6 +294,9 @@ int viewCommand(int argc, char** argv) {
 
     if (host.dispatch(effEditOpen, 0, 0,
                       reinterpret_cast<void*>(static_cast<std::uintptr_t>(window))) != 1) {
+        // Closed before the editor was in it: the user's choice, not a failure.
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display, window, &attributes)) return 0;
         XDestroyWindow(display, window);
         return failure("the plug-in's editor does not open in the window");
     }
