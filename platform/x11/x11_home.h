@@ -74,6 +74,9 @@ struct Connection {
     uint32_t messageTime = 0;
     // Window procedures running on this thread: while one runs, the pump only reads events.
     int procedureDepth = 0;
+    // The connection broke (the server went, or a client killer closed it): nothing more can
+    // be asked of the server, and the windows are given up when events are next read.
+    bool lost = false;
 };
 
 Connection& connection();

@@ -93,6 +93,34 @@ void closeConnection() {
     c.root = 0;
 }
 
+// Xlib calls this where it would otherwise end the process: the connection is broken (the
+// server gone, or the connection closed under us, as xkill does to the client owning a
+// window). The host lives on; the home gives its windows up at the next reading of events.
+void connectionLost(Display* display, void*) {
+    if (home.display == display) home.lost = true;
+}
+
+// The I/O error handler is the process's: Xlib's default one ends the process before the
+// exit handler above is asked. The home's own returns for its connections (the one of the
+// thread where the error is read) and leaves every other connection to the handler there
+// was, so the host's own display still ends the way the host chose.
+XIOErrorHandler chainedIoHandler = nullptr;
+
+int onIoError(Display* display) {
+    if (home.display == display) return 0;
+    if (chainedIoHandler) return chainedIoHandler(display);
+    return 0;
+}
+
+void installIoErrorHandler() {
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        std::lock_guard lock(handlerMutex);
+        XIOErrorHandler before = XSetIOErrorHandler(onIoError);
+        if (before != onIoError) chainedIoHandler = before;
+    });
+}
+
 bool openConnection() {
     Connection& c = home;
     if (c.display) return true;
@@ -101,6 +129,9 @@ bool openConnection() {
     c.display = XOpenDisplay(name);
     if (!c.display) return false;
     c.root = DefaultRootWindow(c.display);
+    c.lost = false;
+    installIoErrorHandler();
+    XSetIOErrorExitHandler(c.display, &connectionLost, nullptr);
     return true;
 }
 
@@ -353,15 +384,30 @@ void handleEvent(const XEvent& event) {
     }
 }
 
+// The connection broke: for the toolkit every window of the home is gone, as when the host
+// destroys its window first (each gets WM_DESTROY), and the connection is closed. Xlib
+// sends nothing more on a broken connection, so the calls on the way only free memory.
+void abandonConnection() {
+    Connection& c = home;
+    std::vector<Window> ids;
+    for (const auto& [id, record] : c.windows)
+        ids.push_back(id);
+    for (Window id : ids)
+        windowGone(id);
+    closeConnection();
+    c.lost = false;
+}
+
 // Takes every event the server has sent, without dispatching any message.
 void readEvents() {
     Connection& c = home;
     if (!c.display) return;
-    while (c.display && XPending(c.display)) {
+    while (c.display && !c.lost && XPending(c.display)) {
         XEvent event;
         XNextEvent(c.display, &event);
         handleEvent(event);
     }
+    if (c.display && c.lost) abandonConnection();
 }
 
 bool takePendingPaint() {

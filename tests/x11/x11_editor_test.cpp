@@ -287,6 +287,33 @@ TEST_F(X11Editor, SurvivesTheHostDestroyingItsWindowFirst) {
     XDestroyWindow(server.get(), hostWindow);
 }
 
+// The plug-in's connection closed under it (as xkill closes the client owning a window):
+// Xlib would end the host; instead the editor loses its window as if the host had destroyed
+// it, the host closes it as usual, and the next open makes a new connection.
+TEST_F(X11Editor, LivesOnWhenItsConnectionIsKilled) {
+    const Window hostWindow = server.topLevel(10, 10);
+    ASSERT_EQ(plugin.open(hostWindow), 1);
+    plugin.play(4);
+    plugin.idle();
+    const Window editorWindow = editorWindowIn(hostWindow);
+    ASSERT_NE(editorWindow, 0u);
+    XKillClient(server.get(), editorWindow);
+    XSync(server.get(), False);
+    plugin.play(4);
+    plugin.idle(); // the editor learns of it here
+    plugin.idle();
+    EXPECT_TRUE(server.children(hostWindow).empty()) << "the killed client's window is gone";
+    plugin.close();
+
+    ASSERT_EQ(plugin.open(hostWindow), 1);
+    plugin.play(4);
+    plugin.idle();
+    EXPECT_EQ(server.children(hostWindow).size(), 1u);
+    plugin.close();
+    EXPECT_TRUE(server.children(hostWindow).empty());
+    XDestroyWindow(server.get(), hostWindow);
+}
+
 // Parents that are no window, or no longer one, are refused with 0 and leave nothing; the
 // editor opens in a good window afterwards.
 namespace hostHandler {
