@@ -58,6 +58,8 @@ bool EditorRenderer::open(double sampleRate, const RenderSettings& settings) {
         return false;
     }
     blockSize = settings.blockSize;
+    for (auto* buffer : {&inL, &inR, &outL, &outR})
+        buffer->assign(static_cast<std::size_t>(blockSize), 0.0f);
     effect->dispatcher(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
     effect->dispatcher(effSetBlockSize, 0, blockSize, nullptr, 0.0f);
     effect->dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
@@ -101,8 +103,6 @@ void EditorRenderer::idle(double time) {
 
 std::int64_t EditorRenderer::process(AudioSource& source, std::int64_t done, std::int64_t until,
                                      std::int64_t last, const ProgressListener& onProgress) {
-    std::vector<float> inL(static_cast<std::size_t>(blockSize)), inR(inL.size());
-    std::vector<float> outL(inL.size()), outR(inL.size());
     while (done < until) {
         const auto want =
             static_cast<std::int64_t>(std::min<std::int64_t>(blockSize, until - done));

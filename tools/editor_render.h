@@ -62,6 +62,8 @@ private:
     MeterEffectWithEditor* effect = nullptr;
     void* window = nullptr;
     int blockSize = 512;
+    // One block of audio in and out, made once for the whole run.
+    std::vector<float> inL, inR, outL, outR;
     std::string errorText;
 };
 
