@@ -11,6 +11,14 @@ if ! command -v wine >/dev/null 2>&1; then
     exit 77
 fi
 
+# The GDI side is the 32-bit build's.
+# shellcheck source=tests/windows/wine_word_sizes.sh
+source "$source/tests/windows/wine_word_sizes.sh"
+if [[ " ${wine_presets[*]} " != *" win32 "* ]]; then
+    echo "SKIPPED: the soft raster was not compared with GDI."
+    exit 77
+fi
+
 gdi_program="$source/build/win32/tests/drawing/gdi/gdi_corpus.exe"
 # The win32 build normally exists already (CI builds it first); bring it up to date.
 if [ ! -f "$source/build/win32/CMakeCache.txt" ]; then

@@ -15,8 +15,12 @@ for tool in wine i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix python3
     fi
 done
 
+# shellcheck source=tests/windows/wine_word_sizes.sh
+source "$(dirname "$0")/wine_word_sizes.sh"
+[ ${#wine_presets[@]} -gt 0 ] || exit 77
+
 # The Windows builds normally exist already (CI builds them first); bring them up to date.
-for preset in win32 win64; do
+for preset in "${wine_presets[@]}"; do
     if [ ! -f "$source/build/$preset/CMakeCache.txt" ]; then
         (cd "$source" && cmake --preset "$preset" >/dev/null)
     fi
@@ -67,7 +71,7 @@ compare() { # name expected actual
 "$trob" analyse meters.wav --json >linux-file.json
 "$grid" write linux-grid.bin --quick
 
-for preset in win32 win64; do
+for preset in "${wine_presets[@]}"; do
     build="$source/build/$preset"
     wine "$build/trob_windows.exe" analyse >"$preset-demo-44100.json"
     wine "$build/trob_windows.exe" analyse --rate 48000 >"$preset-demo-48000.json"

@@ -43,7 +43,10 @@ for tool in wine xvfb-run; do
     fi
 done
 
-presets=(win32 win64)
+# shellcheck source=tests/windows/wine_word_sizes.sh
+source "$(dirname "$0")/wine_word_sizes.sh"
+[ ${#wine_presets[@]} -gt 0 ] || exit 77
+presets=("${wine_presets[@]}")
 for preset in "${presets[@]}"; do
     # Configured every time: a build tree from before a change of targets knows none of them.
     (cd "$source" && cmake --preset "$preset" >/dev/null) || exit 1
