@@ -3,6 +3,7 @@
 #include "editor/meter_bar_view.h"
 #include "editor/value_formats.h"
 #include "host/effect_base_x.h"
+#include "platform/current_thread.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/color.h"
 #include "toolkit/controls/image_strip_display.h"
@@ -74,7 +75,8 @@ MeterEditor::MeterEditor(EffectBaseX* owner)
       highlightBarBitmap(nullptr), rowBitmap(nullptr), sliderTrackBitmap(nullptr),
       sliderHandleBitmap(nullptr), knobFaceBitmap(nullptr), knobHandleBitmap(nullptr),
       scaleBitmap(nullptr), meterBars{}, scaleDisplay(nullptr), levelCurveSlider(nullptr),
-      highlightCurveSlider(nullptr), spreadGainKnob(nullptr), edgeTaperKnob(nullptr) {
+      highlightCurveSlider(nullptr), spreadGainKnob(nullptr), edgeTaperKnob(nullptr),
+      editorThread(0), changedElsewhere(0) {
     background = new (std::nothrow) Bitmap(kBackgroundId);
     rect.top = 0;
     rect.left = 0;
@@ -96,6 +98,9 @@ bool MeterEditor::holdsPictures() const {
 
 std::int32_t MeterEditor::open(void* parent) {
     if (frame) close(); // a second open without a close: start again rather than leak
+    // The controls are about to be set from the effect's values; a change from another thread
+    // from now on is noted again and shown at the first idle.
+    changedElsewhere.store(0, std::memory_order_relaxed);
     GuiEditor::open(parent);
     const bool loaded = load(scaleBitmap, kScaleId) && load(barBitmap, kBarId) &&
                         load(highlightBarBitmap, kHighlightBarId) && load(rowBitmap, kRowId) &&
@@ -111,6 +116,7 @@ std::int32_t MeterEditor::open(void* parent) {
         close();
         return 0;
     }
+    editorThread.store(platform::currentThread(), std::memory_order_relaxed);
     return 1;
 }
 
@@ -200,6 +206,7 @@ bool MeterEditor::buildViews() {
 }
 
 void MeterEditor::close() {
+    editorThread.store(0, std::memory_order_relaxed);
     closeFrame();
     levelCurveDisplay = nullptr;
     highlightCurveDisplay = nullptr;
@@ -225,7 +232,20 @@ void MeterEditor::forgetPictures() {
 }
 
 void MeterEditor::setParameter(std::int32_t index, float) {
+    // Only the thread the editor lives on touches its views: from any other a change sets a
+    // bit and nothing else, so that the audio thread neither waits nor meets a control that the
+    // editor's thread is drawing or destroying.
+    if (editorThread.load(std::memory_order_relaxed) != platform::currentThread()) {
+        if (index >= kSpreadGain && index <= kHighlightCurve)
+            changedElsewhere.fetch_or(1u << (index - kSpreadGain), std::memory_order_release);
+        return;
+    }
     if (!frame || !effect) return;
+    moveControl(index);
+    requestUpdate();
+}
+
+void MeterEditor::moveControl(std::int32_t index) {
     const float value = effect->getParameter(index);
     switch (index) {
     case kSpreadGain:
@@ -245,7 +265,12 @@ void MeterEditor::setParameter(std::int32_t index, float) {
     default:
         break;
     }
-    requestUpdate();
+}
+
+void MeterEditor::takeChangesFromOtherThreads() {
+    std::uint32_t changed = changedElsewhere.exchange(0, std::memory_order_acquire);
+    for (std::int32_t index = kSpreadGain; changed; ++index, changed >>= 1)
+        if (changed & 1u) moveControl(index);
 }
 
 void MeterEditor::valueChanged(DrawContext*, Control* control) {
@@ -257,6 +282,7 @@ void MeterEditor::valueChanged(DrawContext*, Control* control) {
 }
 
 void MeterEditor::idle() {
+    if (frame && effect) takeChangesFromOtherThreads();
     GuiEditor::idle();
     if (!frame || !effect) return;
     for (std::int32_t i = kFirstMeter; i < kFirstMeter + kBarCount; ++i) {

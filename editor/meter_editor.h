@@ -8,6 +8,9 @@
 #include "host/gui_editor/gui_editor.h"
 #include "toolkit/controls/control.h"
 
+#include <atomic>
+#include <cstdint>
+
 class Bitmap;
 class ImageStripDisplay;
 class Knob;
@@ -27,6 +30,9 @@ public:
     std::int32_t open(void* parent) override;
     void close() override;
     void idle() override;
+    // Safe from any thread. On the thread that opened the editor the matching control moves at
+    // once; from another (a host playing automation from its audio thread) the change is only
+    // noted, lock-free, and the control moves at the editor's next idle.
     void setParameter(std::int32_t index, float value) override;
     void valueChanged(DrawContext* context, Control* control) override;
 
@@ -50,6 +56,10 @@ private:
     // failed.
     bool add(View* view);
     void forgetPictures();
+    // Moves the control (and display) of one parameter to the effect's value.
+    void moveControl(std::int32_t index);
+    // Moves the controls of the parameters other threads changed since the last call.
+    void takeChangesFromOtherThreads();
 
     float refreshPhase;
     ParameterDisplay* levelCurveDisplay;
@@ -69,4 +79,8 @@ private:
     VerticalSlider* highlightCurveSlider;
     Knob* spreadGainKnob;
     Knob* edgeTaperKnob;
+    // The thread the open editor lives on; 0 while closed.
+    std::atomic<std::uintptr_t> editorThread;
+    // One bit per parameter from 11 on, set by other threads, taken by the editor's idle.
+    std::atomic<std::uint32_t> changedElsewhere;
 };

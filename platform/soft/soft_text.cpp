@@ -12,7 +12,6 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -22,12 +21,11 @@ namespace platform {
 namespace soft {
 
 bool matchFont(const char* family, bool bold, bool italic, FontMatch& found) {
-    // fontconfig's configuration lives as long as the process; it is handed back at exit.
-    static const bool ready = [] {
-        if (FcInit() != FcTrue) return false;
-        std::atexit([] { FcFini(); });
-        return true;
-    }();
+    // fontconfig belongs to the whole process, and a host may use it too: the plug-in only
+    // makes sure the default configuration is loaded and never tears it down. Nothing of
+    // fontconfig's is kept past a match (the face file is opened by FreeType), so a host that
+    // calls FcFini itself finds no reference of ours left.
+    static const bool ready = FcInit() == FcTrue;
     if (!ready || !family) return false;
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;

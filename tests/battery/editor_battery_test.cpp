@@ -1,11 +1,14 @@
 // The editor side of the battery on the headless home: the plug-in's own effect with its
-// meter editor opened and closed a thousand times, and a polling test editor idling while
-// other threads process audio and set parameters (the meter editor moves its controls on a
-// parameter change, which is for the host's user-interface thread only).
+// meter editor opened and closed a thousand times, a polling test editor idling while other
+// threads process audio and set parameters, and the meter editor opened, dragged and closed
+// while a host's audio thread plays automation of all four parameters.
 
+#include "editor/meter_editor.h"
 #include "engine/meter_effect.h"
 #include "plugin/meter_effect_with_editor.h"
 #include "test_signals.h"
+#include "toolkit/controls/knob.h"
+#include "toolkit/controls/slider.h"
 #include "views/views_fixtures.h"
 
 #include <atomic>
@@ -170,6 +173,85 @@ TEST_F(EditorBattery, EditorIdlesWhileAudioAndParameterThreadsRun) {
     EXPECT_FALSE(mismatch.load());
     EXPECT_GT(editor->idles, 0);
     EXPECT_EQ(editor->badMeters, 0);
+}
+
+// The plug-in's effect with a way to its meter editor.
+class EffectWithEditor : public MeterEffectWithEditor {
+public:
+    EffectWithEditor() : MeterEffectWithEditor(nullptr) {}
+    MeterEditor* meterEditor() const { return static_cast<MeterEditor*>(editor); }
+};
+
+// A host plays automation from its audio thread, all four parameters every block, while its
+// user-interface thread opens the editor, idles it, drags a knob and a slider, and closes it
+// again. The editor's views belong to the user-interface thread alone: nothing the audio
+// thread does may touch a control that is being drawn or destroyed (ThreadSanitizer in CI),
+// and the controls still come to show the automation's last values at the next idle.
+TEST_F(EditorBattery, TheMeterEditorOpensDragsAndClosesUnderAutomationFromTheAudioThread) {
+    auto effect = std::make_unique<EffectWithEditor>();
+    EffectRecord* record = effect->getRecord();
+    std::atomic<bool> editing{true};
+    std::atomic<int> blocks{0};
+    std::thread audio([&] {
+        const auto left = test_signals::noise(0.5, 256, 5);
+        const auto right = test_signals::sine(2000, 0.5, 44100, 256);
+        std::vector<float> outL(256), outR(256);
+        for (int b = 0; editing.load() || b < 50; ++b) {
+            std::vector<float> inL = left, inR = right;
+            float* in[2] = {inL.data(), inR.data()};
+            float* out[2] = {outL.data(), outR.data()};
+            record->processReplacing(record, in, out, 256);
+            for (int index = 11; index <= 14; ++index)
+                record->setParameter(record, index,
+                                     static_cast<float>((b * 7 + index * 3) % 101) / 100.0f);
+            blocks.store(b + 1);
+        }
+    });
+
+    using platform::headless::InputState;
+    std::uint32_t ticks = 1000;
+    const auto idle = [&] {
+        ticks += 40;
+        platform::headless::setTickCount(ticks);
+        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
+        platform::headless::dispatchAll();
+    };
+    // A press at (x, y), a move of 30 pixels up over several polls, and the release.
+    const auto drag = [&](int x, int y) {
+        std::vector<InputState> script;
+        for (int step = 0; step <= 6; ++step) {
+            InputState in;
+            in.cursor = {x, y - 5 * step};
+            in.left = step < 6;
+            in.advanceMs = 20;
+            script.push_back(in);
+        }
+        platform::headless::scriptInput(script);
+        Frame* frame = effect->meterEditor()->getFrame();
+        platform::headless::postButtonDown(frame->getWindow(), platform::kWmLButtonDown, x, y);
+        platform::headless::dispatchAll();
+    };
+    for (int cycle = 0; cycle < 60; ++cycle) {
+        ASSERT_EQ(record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f), 1) << cycle;
+        idle();
+        if (cycle % 2 == 0)
+            drag(240, 50); // the WIDTH knob
+        else
+            drag(232, 150); // the left slider
+        idle();
+        record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
+    }
+    ASSERT_EQ(record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f), 1);
+    editing.store(false);
+    audio.join();
+    EXPECT_GT(blocks.load(), 50);
+    idle();
+    MeterEditor* editor = effect->meterEditor();
+    EXPECT_EQ(editor->getSpreadGainKnob()->getValue(), effect->getParameter(11));
+    EXPECT_EQ(editor->getEdgeTaperKnob()->getValue(), effect->getParameter(12));
+    EXPECT_EQ(editor->getLevelCurveSlider()->getValue(), effect->getParameter(13));
+    EXPECT_EQ(editor->getHighlightCurveSlider()->getValue(), effect->getParameter(14));
+    record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
 }
 
 } // namespace

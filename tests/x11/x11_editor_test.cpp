@@ -8,6 +8,7 @@
 #include "tests/x11/xdnd_source.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -416,17 +417,32 @@ TEST_F(X11Editor, TwoInstancesOpenAtOnce) {
     XDestroyWindow(server.get(), other);
 }
 
-// Opened and closed many times with audio and idle calls between: every open succeeds and
-// nothing is left in the host's window.
-TEST_F(X11Editor, OpensAndClosesManyTimes) {
+// Opened and closed many times while the host's audio thread processes and plays automation
+// of all four parameters: every open succeeds, nothing is left in the host's window, and the
+// editor's controls are never touched from the audio thread (ASan and UBSan watch the
+// controls being destroyed under it).
+TEST_F(X11Editor, OpensAndClosesManyTimesUnderAutomationFromTheAudioThread) {
     const Window hostWindow = server.topLevel(0, 0);
+    std::atomic<bool> editing{true};
+    std::thread audio([&] {
+        std::vector<float> l(256, 0.25f), r(256, -0.25f), ol(256), orr(256);
+        float* in[2] = {l.data(), r.data()};
+        float* out[2] = {ol.data(), orr.data()};
+        for (int b = 0; editing.load(); ++b) {
+            plugin.host.processReplacing(in, out, 256);
+            for (int index = 11; index <= 14; ++index)
+                plugin.host.setParameter(index, static_cast<float>((b + index) % 11) / 10.0f);
+        }
+    });
     int opened = 0;
     for (int i = 0; i < 200; ++i) {
         opened += static_cast<int>(plugin.open(hostWindow));
-        plugin.play(1);
+        plugin.idle();
         plugin.idle();
         plugin.close();
     }
+    editing.store(false);
+    audio.join();
     EXPECT_EQ(opened, 200);
     EXPECT_TRUE(server.children(hostWindow).empty());
     XDestroyWindow(server.get(), hostWindow);
