@@ -161,6 +161,11 @@ uint32_t getWindowStyle(WindowHandle window);
 bool setWindowSize(WindowHandle window, int width, int height);
 // Converts a screen point into the client coordinates of the window.
 bool screenToClient(WindowHandle window, Position* point);
+// The whole number N (1 to 4) by which the home shows a window of ours enlarged: each of its
+// pixels as N x N pixels of the screen, its size on the screen N times its client size, and
+// positions on it divided back by N, so that nothing above the home sees the factor. For any
+// other window (or null) the factor a window made now would get.
+int windowScale(WindowHandle window);
 bool bringWindowToTop(WindowHandle window);
 int getSystemMetrics(int index);
 

@@ -4,9 +4,11 @@
 #include "platform/windowing.h"
 #include "toolkit/frame.h"
 
+#include <algorithm>
+
 GuiEditor::GuiEditor(EffectBaseX* owner)
     : EditorBase(owner), frame(nullptr), nextIdleTicks(platform::getTickCount()),
-      insideHostIdle(false) {
+      insideHostIdle(false), shownRect{} {
     platform::oleInitialize();
 }
 
@@ -16,7 +18,18 @@ GuiEditor::~GuiEditor() {
 
 std::int32_t GuiEditor::editGetRect(EditorRect** rectOut) {
     if (!rectOut) return 0;
-    *rectOut = &rect;
+    // On a dense screen the platform shows the editor enlarged by a whole factor: the host
+    // makes room for what is shown, while the editor itself keeps drawing at its own size.
+    const int scale = platform::windowScale(frame ? frame->getWindow() : nullptr);
+    if (scale <= 1) {
+        *rectOut = &rect;
+        return 1;
+    }
+    const auto scaled = [scale](std::int16_t v) {
+        return static_cast<std::int16_t>(std::clamp(v * scale, -32768, 32767));
+    };
+    shownRect = {scaled(rect.top), scaled(rect.left), scaled(rect.bottom), scaled(rect.right)};
+    *rectOut = &shownRect;
     return 1;
 }
 

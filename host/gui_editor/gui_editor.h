@@ -37,4 +37,6 @@ protected:
     Frame* frame;
     std::uint32_t nextIdleTicks;
     bool insideHostIdle;
+    // The size reported to the host when the platform shows the editor enlarged.
+    EditorRect shownRect;
 };

@@ -320,6 +320,10 @@ bool bringWindowToTop(WindowHandle handle) {
     return true;
 }
 
+int windowScale(WindowHandle) {
+    return 1;
+}
+
 int getSystemMetrics(int index) {
     switch (index) {
     case kSmSwapButton:

@@ -110,6 +110,10 @@ bool screenToClient(WindowHandle window, Position* point) {
 bool bringWindowToTop(WindowHandle window) {
     return BringWindowToTop(hwnd(window)) != 0;
 }
+int windowScale(WindowHandle) {
+    return 1;
+}
+
 int getSystemMetrics(int index) {
     return GetSystemMetrics(index);
 }

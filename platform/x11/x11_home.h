@@ -51,6 +51,10 @@ struct Record {
     XShmSegmentInfo segment{};
     unsigned long redMask = 0, greenMask = 0, blueMask = 0, alphaBits = 0;
     DropReceiver* dropReceiver = nullptr;
+    // Each client pixel is shown as scale x scale pixels of the screen (`windowScale`); the
+    // surface, `shown` and `damage` are in client pixels, the window and `image` in the
+    // screen's.
+    int scale = 1;
 };
 
 inline constexpr uint32_t kUnknownPixel = 0xFF000000u;
@@ -74,12 +78,17 @@ struct Connection {
     uint32_t messageTime = 0;
     // Window procedures running on this thread: while one runs, the pump only reads events.
     int procedureDepth = 0;
+    // The window whose procedure runs innermost (0 when none).
+    Window procedureWindow = 0;
     // The connection broke (the server went, or a client killer closed it): nothing more can
     // be asked of the server, and the windows are given up when events are next read.
     bool lost = false;
 };
 
 Connection& connection();
+// The factor a window made now on `display` is enlarged by (x11_scale.cpp); the environment
+// alone decides without a display.
+int chooseScale(Display* display);
 Record* findRecord(Window id);
 
 // Runs a batch of requests under the home's own error handler: every error the server

@@ -234,14 +234,15 @@ bool sizeBuffers(Display* display, Record& r, int w, int h, int depth, Visual* v
     SoftBitmap* fresh = soft::newBitmap(std::max(1, w), std::max(1, h), false);
     if (!fresh) return false;
     XShmSegmentInfo segment{};
-    XImage* image = sharedImage(display, visual, depth, fresh->width, fresh->height, segment);
+    const int screenWidth = fresh->width * r.scale, screenHeight = fresh->height * r.scale;
+    XImage* image = sharedImage(display, visual, depth, screenWidth, screenHeight, segment);
     const bool shared = image != nullptr;
     if (!image) {
-        const size_t bytes = size_t(fresh->width) * size_t(fresh->height) * 4;
+        const size_t bytes = size_t(screenWidth) * size_t(screenHeight) * 4;
         char* data = static_cast<char*>(std::calloc(bytes, 1));
         image = data ? XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, data,
-                                    static_cast<unsigned>(fresh->width),
-                                    static_cast<unsigned>(fresh->height), 32, 0)
+                                    static_cast<unsigned>(screenWidth),
+                                    static_cast<unsigned>(screenHeight), 32, 0)
                      : nullptr;
         if (!image) std::free(data);
     }
@@ -283,24 +284,29 @@ void present(Record& r, const Box& region) {
         }
     }
     if (changed.left >= changed.right) return;
+    const int n = r.scale;
     for (int y = changed.top; y < changed.bottom; ++y) {
         for (int x = changed.left; x < changed.right; ++x) {
             const uint32_t color = r.pixels->at(x, y);
-            XPutPixel(r.image, x, y, toPixel(r, color));
+            const unsigned long pixel = toPixel(r, color);
+            for (int dy = 0; dy < n; ++dy)
+                for (int dx = 0; dx < n; ++dx)
+                    XPutPixel(r.image, x * n + dx, y * n + dy, pixel);
             r.shown[size_t(y) * size_t(w) + size_t(x)] = color;
         }
     }
-    const auto w2 = static_cast<unsigned>(width(changed));
-    const auto h2 = static_cast<unsigned>(height(changed));
+    const Box onScreen{changed.left * n, changed.top * n, changed.right * n, changed.bottom * n};
+    const auto w2 = static_cast<unsigned>(width(onScreen));
+    const auto h2 = static_cast<unsigned>(height(onScreen));
     if (r.sharedMemory) {
-        XShmPutImage(c.display, r.id, r.gc, r.image, changed.left, changed.top, changed.left,
-                     changed.top, w2, h2, False);
+        XShmPutImage(c.display, r.id, r.gc, r.image, onScreen.left, onScreen.top, onScreen.left,
+                     onScreen.top, w2, h2, False);
         // The server reads the segment while it works through the request: it must be done
         // before the next present writes there.
         XSync(c.display, False);
     } else {
-        XPutImage(c.display, r.id, r.gc, r.image, changed.left, changed.top, changed.left,
-                  changed.top, w2, h2);
+        XPutImage(c.display, r.id, r.gc, r.image, onScreen.left, onScreen.top, onScreen.left,
+                  onScreen.top, w2, h2);
     }
 }
 
@@ -309,7 +315,9 @@ intptr_t callProcedure(Window id, uint32_t message, uintptr_t wParam, intptr_t l
     if (!r) return 0;
     if (!r->procedure) return defWindowProc(toHandle(id), message, wParam, lParam);
     ++home.procedureDepth;
+    const Window outer = std::exchange(home.procedureWindow, id);
     const intptr_t result = r->procedure(toHandle(id), message, wParam, lParam);
+    home.procedureWindow = outer;
     --home.procedureDepth;
     return result;
 }
@@ -327,6 +335,11 @@ void windowGone(Window id) {
     std::erase_if(c.messages, [&](const Message& m) { return m.window == id; });
 }
 
+// Screen pixels of a window to its client pixels: the client pixel each one shows.
+int toClient(int screen, int scale) {
+    return screen >= 0 ? screen / scale : -((-screen + scale - 1) / scale);
+}
+
 intptr_t packPosition(int x, int y) {
     return static_cast<intptr_t>((static_cast<uint32_t>(y) & 0xFFFF) << 16 |
                                  (static_cast<uint32_t>(x) & 0xFFFF));
@@ -338,25 +351,29 @@ void handleEvent(const XEvent& event) {
     case Expose: {
         Record* r = findRecord(event.xexpose.window);
         if (!r) break;
-        const Box box{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
-                      event.xexpose.y + event.xexpose.height};
+        const int n = r->scale;
+        const Box box{toClient(event.xexpose.x, n), toClient(event.xexpose.y, n),
+                      toClient(event.xexpose.x + event.xexpose.width + n - 1, n),
+                      toClient(event.xexpose.y + event.xexpose.height + n - 1, n)};
         forget(*r, box);
         addDamage(*r, box);
         break;
     }
     case ButtonPress: {
         const XButtonEvent& b = event.xbutton;
-        if (!findRecord(b.window)) break;
+        const Record* r = findRecord(b.window);
+        if (!r) break;
         const uint32_t now = getTickCount();
+        const int x = toClient(b.x, r->scale), y = toClient(b.y, r->scale);
         switch (b.button) {
         case Button1:
-            c.messages.push_back({b.window, kWmLButtonDown, 0, packPosition(b.x, b.y), now});
+            c.messages.push_back({b.window, kWmLButtonDown, 0, packPosition(x, y), now});
             break;
         case Button2:
-            c.messages.push_back({b.window, kWmMButtonDown, 0, packPosition(b.x, b.y), now});
+            c.messages.push_back({b.window, kWmMButtonDown, 0, packPosition(x, y), now});
             break;
         case Button3:
-            c.messages.push_back({b.window, kWmRButtonDown, 0, packPosition(b.x, b.y), now});
+            c.messages.push_back({b.window, kWmRButtonDown, 0, packPosition(x, y), now});
             break;
         case Button4:
         case Button5: {
@@ -472,6 +489,49 @@ void applyCursor(Record& r, CursorHandle cursor) {
     XDefineCursor(c.display, r.id, shape);
 }
 
+// A pointer position on the screen as the toolkit sees it. An enlarged window of ours keeps
+// its origin there but spans only its client size (`getWindowRect`), so the pointer is
+// placed against one window: the one whose procedure runs (a drag's loop, a wheel turn), else
+// the enlarged one under the pointer, else the first enlarged one. Its offset from that
+// window's origin is divided by the scale; without an enlarged window nothing changes.
+Position onToolkitScreen(int x, int y) {
+    Connection& c = home;
+    const auto originOf = [&](const Record& r, int& originX, int& originY) {
+        Window child = 0;
+        return XTranslateCoordinates(c.display, r.id, c.root, 0, 0, &originX, &originY, &child);
+    };
+    const Record* chosen = nullptr;
+    int originX = 0, originY = 0;
+    if (const Record* r = findRecord(c.procedureWindow); r && r->scale > 1)
+        if (originOf(*r, originX, originY)) chosen = r;
+    const Record* first = nullptr;
+    int firstX = 0, firstY = 0;
+    for (const auto& [id, r] : c.windows) {
+        if (chosen) break;
+        int ox = 0, oy = 0;
+        if (r->scale <= 1 || !r->pixels || !originOf(*r, ox, oy)) continue;
+        if (!first) {
+            first = r.get();
+            firstX = ox;
+            firstY = oy;
+        }
+        if (x >= ox && y >= oy && x < ox + r->pixels->width * r->scale &&
+            y < oy + r->pixels->height * r->scale) {
+            chosen = r.get();
+            originX = ox;
+            originY = oy;
+        }
+    }
+    if (!chosen && first) {
+        chosen = first;
+        originX = firstX;
+        originY = firstY;
+    }
+    if (!chosen) return {x, y};
+    return {originX + toClient(x - originX, chosen->scale),
+            originY + toClient(y - originY, chosen->scale)};
+}
+
 bool queryPointer(int* rootX, int* rootY, unsigned* mask) {
     Connection& c = home;
     if (!c.display) return false;
@@ -563,14 +623,15 @@ WindowHandle createWindow(const char* className, const char* title, uint32_t sty
     Visual* visual = attributes.visual;
     if (!visual || visual->c_class != TrueColor) return nullptr;
 
+    const int n = x11::chooseScale(c.display);
     XSetWindowAttributes set{};
     set.event_mask = ExposureMask | ButtonPressMask | StructureNotifyMask;
     set.background_pixmap = None;
     set.border_pixel = 0;
     set.colormap = attributes.colormap;
     const Window id =
-        XCreateWindow(c.display, parentId, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                      0, attributes.depth, InputOutput, visual,
+        XCreateWindow(c.display, parentId, x * n, y * n, static_cast<unsigned>(w * n),
+                      static_cast<unsigned>(h * n), 0, attributes.depth, InputOutput, visual,
                       CWEventMask | CWBackPixmap | CWBorderPixel | CWColormap, &set);
     if (!id || trap.failed()) {
         if (id) XDestroyWindow(c.display, id);
@@ -581,6 +642,7 @@ WindowHandle createWindow(const char* className, const char* title, uint32_t sty
     record->className = className;
     record->style = style;
     record->procedure = windowClass.procedure;
+    record->scale = n;
     record->redMask = visual->red_mask;
     record->greenMask = visual->green_mask;
     record->blueMask = visual->blue_mask;
@@ -672,7 +734,11 @@ bool getWindowRect(WindowHandle handle, Box* screenRect) {
     if (!XTranslateCoordinates(c.display, toWindow(handle), c.root, 0, 0, &x, &y, &child))
         return false;
     if (trap.failed()) return false;
-    *screenRect = {x, y, x + attributes.width, y + attributes.height};
+    // An enlarged window of ours spans its client size from its origin: a position read from
+    // `getCursorPos` less this origin is the client pixel under the pointer.
+    const Record* r = findRecord(toWindow(handle));
+    const int n = r ? r->scale : 1;
+    *screenRect = {x, y, x + attributes.width / n, y + attributes.height / n};
     return true;
 }
 
@@ -737,7 +803,9 @@ bool setWindowSize(WindowHandle handle, int newWidth, int newHeight) {
         if (after.bottom > before.bottom)
             x11::addDamage(*r, {0, before.bottom, after.right, after.bottom});
     }
-    XResizeWindow(c.display, id, static_cast<unsigned>(newWidth), static_cast<unsigned>(newHeight));
+    const int n = r ? r->scale : 1;
+    XResizeWindow(c.display, id, static_cast<unsigned>(newWidth * n),
+                  static_cast<unsigned>(newHeight * n));
     return !trap.failed();
 }
 
@@ -751,9 +819,31 @@ bool screenToClient(WindowHandle handle, Position* point) {
                                &child) ||
         trap.failed())
         return false;
+    // An enlarged window of ours spans its client size from its origin on the screen the
+    // toolkit sees (`getWindowRect`, `getCursorPos`).
+    if (const Record* r = findRecord(toWindow(handle)); r && r->scale > 1) {
+        int originX = 0, originY = 0;
+        if (!XTranslateCoordinates(c.display, toWindow(handle), c.root, 0, 0, &originX, &originY,
+                                   &child) ||
+            trap.failed())
+            return false;
+        x = point->x - originX;
+        y = point->y - originY;
+    }
     point->x = x;
     point->y = y;
     return true;
+}
+
+int windowScale(WindowHandle handle) {
+    if (const Record* r = findRecord(toWindow(handle))) return r->scale;
+    if (home.display) return x11::chooseScale(home.display);
+    // No window of ours yet (a host asks for the editor's size before opening it): a short
+    // connection of its own reads the server's resources.
+    Display* display = XOpenDisplay(nullptr);
+    const int n = x11::chooseScale(display);
+    if (display) XCloseDisplay(display);
+    return n;
 }
 
 bool bringWindowToTop(WindowHandle handle) {
@@ -884,7 +974,7 @@ bool getCursorPos(Position* screenPoint) {
     if (!screenPoint) return false;
     int x = 0, y = 0;
     if (!x11::queryPointer(&x, &y, nullptr)) return false;
-    *screenPoint = {x, y};
+    *screenPoint = x11::onToolkitScreen(x, y);
     return true;
 }
 

@@ -32,20 +32,28 @@ protected:
         return children.size() == 1 ? children.front() : 0;
     }
 
-    ::testing::AssertionResult samePixels(Window editorWindow, const std::string& name) {
-        const std::vector<std::uint32_t> shown = server.capture(editorWindow, kWidth, kHeight);
-        const std::vector<std::uint32_t> expected = reference.pixels();
+    // The window shows the headless editor's picture, each pixel as scale x scale pixels.
+    ::testing::AssertionResult samePixels(Window editorWindow, const std::string& name,
+                                          int scale = 1) {
+        const int w = kWidth * scale, h = kHeight * scale;
+        const std::vector<std::uint32_t> shown = server.capture(editorWindow, w, h);
+        const std::vector<std::uint32_t> drawn = reference.pixels();
+        std::vector<std::uint32_t> expected(static_cast<std::size_t>(w * h));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                expected[static_cast<std::size_t>(y * w + x)] =
+                    drawn[static_cast<std::size_t>(y / scale * kWidth + x / scale)];
         if (shown.size() != expected.size()) return ::testing::AssertionFailure() << "no capture";
         int differing = 0, firstX = -1, firstY = -1;
         for (std::size_t i = 0; i < shown.size(); ++i)
             if (shown[i] != expected[i] && differing++ == 0) {
-                firstX = static_cast<int>(i % kWidth);
-                firstY = static_cast<int>(i / kWidth);
+                firstX = static_cast<int>(i % static_cast<std::size_t>(w));
+                firstY = static_cast<int>(i / static_cast<std::size_t>(w));
             }
         if (differing == 0 && !std::getenv("TROB_KEEP_PICTURES"))
             return ::testing::AssertionSuccess();
-        platform::writePng(name + ".actual.png", kWidth, kHeight, shown.data());
-        platform::writePng(name + ".expected.png", kWidth, kHeight, expected.data());
+        platform::writePng(name + ".actual.png", w, h, shown.data());
+        platform::writePng(name + ".expected.png", w, h, expected.data());
         if (differing == 0) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure()
                << differing << " pixels differ, the first at " << firstX << "," << firstY
@@ -206,6 +214,81 @@ TEST_F(X11Editor, RealInputEditsAsOnTheHeadlessHome) {
     EXPECT_TRUE(samePixels(editorWindow, "x11_after_input"));
     plugin.close();
     XDestroyWindow(server.get(), hostWindow);
+}
+
+// Enlarged by a whole factor on a dense screen, chosen by TROB_SCALE or by the server's
+// Xft.dpi: the host is told the enlarged size before and after the open, the window shows the
+// 1x picture with every pixel as n x n, and a knob dragged on the enlarged window tells the
+// host exactly what the same drag tells it at 1x.
+TEST_F(X11Editor, EnlargedOnDenseScreens) {
+    struct Case {
+        const char* name;
+        const char* variable;  // TROB_SCALE, or null
+        const char* resources; // the server's RESOURCE_MANAGER, or null
+        int scale;
+    };
+    unsetenv("GDK_SCALE");
+    const Rect knob = reference.nth<Knob>(0);
+    const int kx = (knob.left + knob.right) / 2, ky = (knob.top + knob.bottom) / 2;
+    for (const Case& c : {Case{"TROB_SCALE=3", "3", nullptr, 3},
+                          Case{"Xft.dpi 192", nullptr, "Xft.dpi:\t192\n", 2}}) {
+        SCOPED_TRACE(c.name);
+        if (c.variable)
+            setenv("TROB_SCALE", c.variable, 1);
+        else
+            unsetenv("TROB_SCALE");
+        server.setResources(c.resources);
+        const int n = c.scale;
+        EditorRect* before = nullptr;
+        ASSERT_EQ(plugin.host.dispatch(effEditGetRect, 0, 0, &before), 1);
+        ASSERT_NE(before, nullptr);
+        EXPECT_EQ(before->right - before->left, kWidth * n);
+        EXPECT_EQ(before->bottom - before->top, kHeight * n);
+
+        const Window hostWindow = server.topLevel(10, 10, kWidth * n, kHeight * n);
+        ASSERT_EQ(plugin.open(hostWindow), 1);
+        const Window editorWindow = editorWindowIn(hostWindow);
+        ASSERT_NE(editorWindow, 0u);
+        XWindowAttributes attributes{};
+        ASSERT_TRUE(XGetWindowAttributes(server.get(), editorWindow, &attributes));
+        EXPECT_EQ(attributes.width, kWidth * n);
+        EXPECT_EQ(attributes.height, kHeight * n);
+        EditorRect* after = nullptr;
+        ASSERT_EQ(plugin.host.dispatch(effEditGetRect, 0, 0, &after), 1);
+        EXPECT_EQ(after->right - after->left, kWidth * n);
+        plugin.idle();
+
+        const std::vector<Step> drag = {
+            {kx, ky, true}, {kx, ky + 6, true}, {kx - 8, ky + 6, true}, {kx - 9, ky + 13, true}};
+        std::vector<Step> enlarged = drag;
+        for (Step& step : enlarged) {
+            step.x = step.x * n + n / 2;
+            step.y = step.y * n + n / 2;
+        }
+        plugin.host.dispatch(effSetEditKnobMode, 0, 2);
+        reference.effect->dispatcher(effSetEditKnobMode, 0, 2, nullptr, 0.0f);
+        plugin.host.clearCalls();
+        ReferenceEditor::log().clear();
+        plugin.gesture(enlarged, editorWindow);
+        reference.gesture(drag);
+        EXPECT_FALSE(plugin.editLog().empty());
+        EXPECT_EQ(collapsed(plugin.editLog()), collapsed(ReferenceEditor::log()));
+        EXPECT_EQ(parameter(11), reference.effect->getParameter(11));
+        plugin.host.dispatch(effSetEditKnobMode, 0, 0);
+        reference.effect->dispatcher(effSetEditKnobMode, 0, 0, nullptr, 0.0f);
+
+        for (int i = 0; i < 6; ++i) {
+            plugin.play(3);
+            plugin.idle();
+            reference.play(3);
+            reference.idle();
+        }
+        EXPECT_TRUE(samePixels(editorWindow, "x11_scaled_" + std::to_string(n), n));
+        plugin.close();
+        XDestroyWindow(server.get(), hostWindow);
+    }
+    unsetenv("TROB_SCALE");
+    server.setResources(nullptr);
 }
 
 // Drops from another program through XDND: a text and two files are taken (a move, or a

@@ -15,12 +15,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 // Xlib names its key codes as the host interface names its key record.
 #define KeyCode XKeyCode
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -96,6 +98,18 @@ public:
         XSelectInput(display, window, 0);
         XSync(display, False);
         return window;
+    }
+
+    // The server's resource database (RESOURCE_MANAGER, as xrdb sets it); null removes it.
+    void setResources(const char* resources) {
+        const Window root = DefaultRootWindow(display);
+        if (resources)
+            XChangeProperty(display, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(resources),
+                            static_cast<int>(std::strlen(resources)));
+        else
+            XDeleteProperty(display, root, XA_RESOURCE_MANAGER);
+        XSync(display, False);
     }
 
     std::vector<Window> children(Window window) {
