@@ -51,6 +51,8 @@ const char* const kUsage =
     "                           changes) and begin/end of each edit\n"
     "  --rate HZ                sample rate of the demo signal or the capture (default 44100)\n"
     "  --block N                frames per processing block (default 512)\n"
+    "  --scale N                show the editor enlarged N times, 1 to 4 (default: from the\n"
+    "                           screen, as hosts show it: TROB_SCALE, GDK_SCALE or Xft.dpi)\n"
     "  --spread-gain X, --edge-taper X, --level-curve X, --highlight-curve X\n"
     "                           the plug-in's parameters 11 to 14 at the start\n"
     "  --plugin PATH            the plug-in file (default: the one built with trob)\n"
@@ -61,6 +63,7 @@ const char* const kParameterNames[] = {"SpreadGain", "EdgeTaper", "LevelCurve", 
 struct Options {
     std::optional<std::string> file;
     std::optional<double> rate;
+    std::optional<int> scale;
     std::string plugin = TROB_DEFAULT_PLUGIN;
     bool mute = false, capture = false, verbose = false;
     PlaybackSettings settings;
@@ -110,6 +113,10 @@ int parse(int argc, char** argv, Options& o) {
             if (!takeNumber() || number != std::floor(number) || number < 16 || number > 8192)
                 return usageError("--block needs a whole number of frames from 16 to 8192");
             o.settings.blockSize = static_cast<int>(number);
+        } else if (arg == "--scale") {
+            if (!takeNumber() || number != std::floor(number) || number < 1 || number > 4)
+                return usageError("--scale needs a whole number from 1 to 4");
+            o.scale = static_cast<int>(number);
         } else if (auto* parameter = o.settings.parameterOption(arg)) {
             if (!takeNumber()) return usageError(arg + " needs a finite number");
             *parameter = static_cast<float>(number);
@@ -197,6 +204,9 @@ int viewCommand(int argc, char** argv) {
     const int status = parse(argc, argv, o);
     if (status < 0) return 0;
     if (status > 0) return status;
+
+    // The plug-in's X11 home takes its scale from here, as from a user's setting.
+    if (o.scale) setenv("TROB_SCALE", std::to_string(*o.scale).c_str(), 1);
 
     Display* display = XOpenDisplay(nullptr);
     if (!display) {

@@ -204,6 +204,24 @@ TEST_F(TrobView, ShowsTheEditorReportsEditsAndEndsWhenTheWindowCloses) {
     EXPECT_LT(out.rfind("automation"), out.find("end edit"));
 }
 
+// --scale 2: the window and the editor in it are twice the editor's size in each direction.
+TEST_F(TrobView, ShowsTheEditorEnlarged) {
+    ViewProcess view({"--mute", "--scale", "2"});
+    ASSERT_GT(view.pid, 0);
+    Window editor = 0;
+    const Window window = findView(&editor);
+    ASSERT_NE(window, 0u) << view.output();
+    XWindowAttributes outer{}, inner{};
+    ASSERT_TRUE(XGetWindowAttributes(display, window, &outer));
+    ASSERT_TRUE(XGetWindowAttributes(display, editor, &inner));
+    EXPECT_EQ(outer.width, 600);
+    EXPECT_EQ(outer.height, 450);
+    EXPECT_EQ(inner.width, 600);
+    EXPECT_EQ(inner.height, 450);
+    closeWindow(window);
+    EXPECT_EQ(view.wait(20), 0) << view.output();
+}
+
 TEST_F(TrobView, EndsCleanlyWhenItsWindowIsDestroyed) {
     ViewProcess view({"--mute"});
     Window editor = 0;
