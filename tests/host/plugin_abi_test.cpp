@@ -177,7 +177,7 @@ TEST_F(Plugin, ParametersAreNamedLabelledAndShownInNineBytes) {
     host.setParameter(14, -3e38f);
     EXPECT_EQ(askText(host, effGetParamDisplay, 11), "Huge!");
     EXPECT_EQ(askText(host, effGetParamDisplay, 12), "-Huge!");
-    EXPECT_EQ(askText(host, effGetParamDisplay, 13), "998498.5");
+    EXPECT_EQ(askText(host, effGetParamDisplay, 13), "999998.5");
     EXPECT_EQ(askText(host, effGetParamDisplay, 14), "-Huge!");
 }
 
