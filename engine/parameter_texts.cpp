@@ -2,6 +2,7 @@
 
 #include "engine/meter_effect.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -18,9 +19,9 @@ constexpr const char* kNames[kEnd - kFirstUsed] = {"Width", "M.Corr", "Gamma Lv"
 constexpr const char* kLabels[kEnd - kFirstUsed] = {"x", "", "", ""};
 
 void copyText(char* text, const char* from) {
-    const std::size_t length = std::strlen(from);
-    std::memcpy(text, from, (length < kParameterTextSize ? length : kParameterTextSize - 1));
-    text[length < kParameterTextSize ? length : kParameterTextSize - 1] = 0;
+    const std::size_t length = std::min(std::strlen(from), kParameterTextSize - 1);
+    std::memcpy(text, from, length);
+    text[length] = 0;
 }
 
 // A number in `format` when it fits the host's buffer; a stored value may be anything the
