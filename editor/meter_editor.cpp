@@ -12,6 +12,7 @@
 #include "toolkit/controls/slider.h"
 #include "toolkit/frame.h"
 
+#include <cmath>
 #include <new>
 
 namespace {
@@ -60,6 +61,11 @@ std::int32_t heightOf(const Bitmap* bitmap) {
 bool load(Bitmap*& field, std::int32_t id) {
     if (!field) field = new (std::nothrow) Bitmap(id);
     return field != nullptr;
+}
+
+// Equal, counting every NaN as one value: a control at NaN stays there under the wheel.
+bool sameValue(float a, float b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
 }
 
 void release(Bitmap*& field) {
@@ -277,7 +283,11 @@ void MeterEditor::valueChanged(DrawContext*, Control* control) {
     if (!control) return;
     const std::int32_t tag = control->getTag();
     if (tag < kSpreadGain || tag > kHighlightCurve) return;
-    if (effect) effect->setParameterAndNotify(tag, control->getValue());
+    // A control tells of every poll of a drag until it is drawn again; the host hears of a
+    // value only when it changes the parameter.
+    const float value = control->getValue();
+    if (effect && !sameValue(value, effect->getParameter(tag)))
+        effect->setParameterAndNotify(tag, value);
     control->setDirty(true);
 }
 

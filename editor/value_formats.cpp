@@ -1,9 +1,15 @@
 #include "editor/value_formats.h"
 
+#include "engine/parameter_texts.h"
+
 void formatLevelCurve(float value, DisplayText& text) {
-    text.format("%0.1f", 2.0 * static_cast<double>(value) + 0.5);
+    char shown[kParameterTextSize];
+    formatLevelCurveText(value, shown);
+    text.assign(shown);
 }
 
 void formatHighlightCurve(float value, DisplayText& text) {
-    text.format("%0.1f", 2.0 * static_cast<double>(value));
+    char shown[kParameterTextSize];
+    formatHighlightCurveText(value, shown);
+    text.assign(shown);
 }

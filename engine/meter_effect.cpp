@@ -1,5 +1,6 @@
 #include "engine/meter_effect.h"
 
+#include "engine/parameter_texts.h"
 #include "host/opcodes.h"
 
 #include <cmath>
@@ -112,9 +113,15 @@ void MeterEffect::getProgramName(char* text) {
     if (text) std::memcpy(text, programName, std::strlen(programName) + 1);
 }
 
-void MeterEffect::getParamLabel(std::int32_t, char*) {}
-void MeterEffect::getParamDisplay(std::int32_t, char*) {}
-void MeterEffect::getParamName(std::int32_t, char*) {}
+void MeterEffect::getParamLabel(std::int32_t index, char* text) {
+    if (text) writeParameterLabel(index, text);
+}
+void MeterEffect::getParamDisplay(std::int32_t index, char* text) {
+    if (text) writeParameterDisplay(index, getParameter(index), text);
+}
+void MeterEffect::getParamName(std::int32_t index, char* text) {
+    if (text) writeParameterName(index, text);
+}
 void MeterEffect::meterHook() {}
 void MeterEffect::resumeProcessing() {}
 bool MeterEffect::getProgramNameIndexed(std::int32_t, std::int32_t, char*) {

@@ -175,14 +175,14 @@ TEST(HostBattery, ParametersAtEveryBoundaryAndBeyondWithTheirTexts) {
                 EXPECT_EQ(stored, value) << index;
             }
             for (int opcode : {effGetParamDisplay, effGetParamName, effGetParamLabel}) {
-                // A host's buffer with a marked tail: the text ends inside the buffer and
-                // nothing is written past it.
-                char text[80];
-                std::memset(text, 0, 64);
-                std::memset(text + 64, 0x5A, 16);
-                host.dispatch(opcode, index, 0, text);
-                ASSERT_NE(std::memchr(text, 0, 64), nullptr) << opcode << " " << index;
-                for (int i = 64; i < 80; ++i)
+                // The smallest buffer hosts pass (8 characters and the terminator), holding
+                // garbage and marked on both sides: the text ends inside it and nothing is
+                // written beside it.
+                char text[8 + 9 + 8];
+                std::memset(text, 0x5A, sizeof text);
+                host.dispatch(opcode, index, 0, text + 8);
+                ASSERT_NE(std::memchr(text + 8, 0, 9), nullptr) << opcode << " " << index;
+                for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 17, 18, 19, 20, 21, 22, 23, 24})
                     ASSERT_EQ(text[i], 0x5A) << opcode << " " << index;
             }
             ASSERT_TRUE(blockPassesThrough(host, left, right, 0, 256, false))

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -232,6 +233,106 @@ TEST_F(MeterEditorTest, EveryUserChangeIsOneAutomationMessage) {
         formatLevelCurve(effect->getParameter(13), text);
         return std::string(text.text());
     }());
+}
+
+// Each gesture's calls to the host, in order. The polls of a drag come every 10 ms, so the
+// frame redraws only every few of them: a control stays changed-but-not-drawn across polls.
+TEST_F(MeterEditorTest, EachGestureSendsOneAutomationPerChangeAndNothingForAPollThatChangesNone) {
+    open();
+    const auto gesture = [&](const std::function<void()>& perform) {
+        hostLog.clear();
+        perform();
+        return hostLog;
+    };
+    using Log = std::vector<std::string>;
+    const auto hold = [](int x, int y, int polls) {
+        return std::vector<InputState>(polls, at(x, y));
+    };
+    const auto script = [](std::initializer_list<std::vector<InputState>> parts) {
+        std::vector<InputState> all;
+        for (const auto& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+
+    // Slider drag: grabbed at 0.0, held still, moved up, held, moved back, held, released.
+    EXPECT_EQ(gesture([&] {
+                  press(281, 198,
+                        script({hold(281, 198, 4),
+                                hold(281, 150, 6),
+                                hold(281, 120, 6),
+                                hold(281, 150, 6),
+                                {at(281, 150, false)}}));
+              }),
+              (Log{"begin 14", "automate 14 0.5393", "automate 14 0.8764", "automate 14 0.5393",
+                   "end 14"}));
+
+    // Circular knob drag: pressed straight up, moved along the same angle, then to the right;
+    // polls 1 ms apart, so that many come between two redraws.
+    const auto quick = [](int x, int y, bool left = true) {
+        InputState s = at(x, y, left);
+        s.advanceMs = 1;
+        return s;
+    };
+    EXPECT_EQ(gesture([&] {
+                  press(240, 36,
+                        {quick(240, 36), quick(240, 37), quick(240, 38), quick(240, 40),
+                         quick(240, 42), quick(251, 47), quick(251, 47), quick(251, 47, false)});
+              }),
+              (Log{"begin 11", "automate 11 0.5000", "automate 11 0.8333", "end 11"}));
+
+    // Linear knob drag past the end of the range: the polls at the end change nothing.
+    effect->dispatcher(effSetEditKnobMode, 0, 2, nullptr, 0.0f);
+    EXPECT_EQ(gesture([&] {
+                  press(280, 47,
+                        {quick(280, 47), quick(260, 47), quick(300, 47), quick(310, 47),
+                         quick(320, 47), quick(330, 47), quick(330, 47, false)});
+              }),
+              (Log{"begin 12", "automate 12 0.9000", "automate 12 1.0000", "end 12"}));
+
+    // Wheel over the level slider: down, up, and up again against the top.
+    platform::headless::setInput(at(241, 150, false));
+    EXPECT_EQ(
+        gesture([&] {
+            for (std::int16_t notch : {-120, 120, 120, 120, 120, 120, 120}) {
+                platform::headless::postMessage(
+                    window, platform::kWmHomeWheel,
+                    static_cast<std::uintptr_t>(static_cast<std::uint16_t>(notch)) << 16, 0);
+                platform::headless::dispatchAll();
+            }
+        }),
+        (Log{"automate 13 0.4000", "automate 13 0.5000", "automate 13 0.6000", "automate 13 0.7000",
+             "automate 13 0.8000", "automate 13 0.9000", "automate 13 1.0000"}));
+    EXPECT_EQ(gesture([&] {
+                  platform::headless::postMessage(window, platform::kWmHomeWheel,
+                                                  std::uintptr_t{120} << 16, 0);
+                  platform::headless::dispatchAll();
+              }),
+              Log{});
+
+    // Arrow keys reach the control dragged last (the linear knob at 1.0): down, up, up.
+    EXPECT_EQ(gesture([&] {
+                  for (IntPtr key : {kVirtualDown, kVirtualUp, kVirtualUp})
+                      effect->dispatcher(effEditKeyDown, 0, key, nullptr, 0.0f);
+              }),
+              (Log{"automate 12 0.9000", "automate 12 1.0000"}));
+
+    // A click that changes nothing, before any redraw: the knob at 1.0 turned to the angle
+    // of 1.0 (straight down, right of the centre). The edit is still bracketed.
+    effect->dispatcher(effSetEditKnobMode, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(gesture([&] {
+                  press(281, 58, {quick(281, 58), quick(281, 58, false)});
+              }),
+              (Log{"begin 12", "end 12"}));
+    EXPECT_EQ(effect->getParameter(12), 1.0f);
+
+    // The host lists the curve values as the displays show them.
+    char listed[2][16] = {};
+    effect->dispatcher(effGetParamDisplay, 13, 0, listed[0], 0.0f);
+    effect->dispatcher(effGetParamDisplay, 14, 0, listed[1], 0.0f);
+    EXPECT_EQ(listed[0], shown(editor->getLevelCurveDisplay(), formatLevelCurve));
+    EXPECT_EQ(listed[1], shown(editor->getHighlightCurveDisplay(), formatHighlightCurve));
+    EXPECT_STREQ(listed[1], "1.1");
 }
 
 TEST_F(MeterEditorTest, HostChangesMoveTheControlsAndShowAfterTheNextOpen) {

@@ -70,10 +70,14 @@ void parameterStep(EffectRecord* record, fuzz::Input& in) {
     const float value = in.awkwardFloat();
     record->setParameter(record, index, value);
     (void)record->getParameter(record, index);
-    char display[kTextSize] = {};
+    // Parameter texts fit the smallest buffer hosts pass, 8 characters and the terminator:
+    // a heap buffer of exactly that size, holding garbage, so a longer text is caught.
+    constexpr std::size_t kParameterText = 9;
     for (std::int32_t opcode : {effGetParamDisplay, effGetParamName, effGetParamLabel}) {
-        record->dispatcher(record, opcode, index, 0, display, 0.0f);
-        if (std::memchr(display, 0, sizeof display) == nullptr)
+        std::unique_ptr<char[]> display(new char[kParameterText]);
+        std::memset(display.get(), 'x', kParameterText);
+        record->dispatcher(record, opcode, index, 0, display.get(), 0.0f);
+        if (std::memchr(display.get(), 0, kParameterText) == nullptr)
             fuzz::fail("unterminated text", opcode);
     }
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -122,6 +123,62 @@ TEST_F(Plugin, EveryMainCallMakesAnIndependentEffect) {
     second.setParameter(11, 0.3f);
     EXPECT_EQ(second.getParameter(11), 0.3f);
     EXPECT_EQ(host.getParameter(11), 1.0f);
+}
+
+// One parameter text as a host asks for it: into a buffer of exactly 8 characters and the
+// terminator, full of garbage and with marked bytes on both sides. Empty when anything was
+// written beside the buffer or the text has no terminator inside it.
+std::string askText(PluginHost& host, std::int32_t opcode, std::int32_t index) {
+    char bytes[4 + 9 + 4];
+    std::memset(bytes, 0x7E, sizeof bytes);
+    host.dispatch(opcode, index, 0, bytes + 4);
+    for (int i : {0, 1, 2, 3, 13, 14, 15, 16})
+        if (bytes[i] != 0x7E) return "<written beside the buffer>";
+    if (!std::memchr(bytes + 4, 0, 9)) return "<no terminator>";
+    return bytes + 4;
+}
+
+TEST_F(Plugin, ParametersAreNamedLabelledAndShownInNineBytes) {
+    struct Row {
+        std::int32_t index;
+        const char *name, *label, *display;
+    };
+    // The defaults; the two curve parameters read as the editor's displays show them.
+    const Row rows[] = {{11, "Width", "x", "1.00"},
+                        {12, "M.Corr", "", "1.00"},
+                        {13, "Gamma Lv", "", "1.5"},
+                        {14, "Gamma Hi", "", "0.0"}};
+    for (const Row& r : rows) {
+        EXPECT_EQ(askText(host, effGetParamName, r.index), r.name);
+        EXPECT_EQ(askText(host, effGetParamLabel, r.index), r.label);
+        EXPECT_EQ(askText(host, effGetParamDisplay, r.index), r.display);
+    }
+    for (std::int32_t index = 0; index <= 10; ++index) {
+        EXPECT_EQ(askText(host, effGetParamName, index), "unused") << index;
+        EXPECT_EQ(askText(host, effGetParamLabel, index), "") << index;
+        EXPECT_EQ(askText(host, effGetParamDisplay, index), "-") << index;
+    }
+    for (std::int32_t index : {-1, 15, 16, 1 << 30, -2147483647 - 1})
+        for (std::int32_t opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
+            EXPECT_EQ(askText(host, opcode, index), "") << opcode << " " << index;
+
+    host.setParameter(11, 0.333f);
+    host.setParameter(12, 0.0f);
+    host.setParameter(13, 0.26f);
+    host.setParameter(14, 1.0f);
+    EXPECT_EQ(askText(host, effGetParamDisplay, 11), "0.33");
+    EXPECT_EQ(askText(host, effGetParamDisplay, 12), "0.00");
+    EXPECT_EQ(askText(host, effGetParamDisplay, 13), "1.0");
+    EXPECT_EQ(askText(host, effGetParamDisplay, 14), "2.0");
+    // A host may store anything: numbers too long for the buffer are named, not cut.
+    host.setParameter(11, 1e7f);
+    host.setParameter(12, -1e7f);
+    host.setParameter(13, 499999.0f);
+    host.setParameter(14, -3e38f);
+    EXPECT_EQ(askText(host, effGetParamDisplay, 11), "Huge!");
+    EXPECT_EQ(askText(host, effGetParamDisplay, 12), "-Huge!");
+    EXPECT_EQ(askText(host, effGetParamDisplay, 13), "999998.5");
+    EXPECT_EQ(askText(host, effGetParamDisplay, 14), "-Huge!");
 }
 
 TEST(PluginLoading, HostAnsweringZeroToTheVersionGetsNoEffect) {
