@@ -1,15 +1,9 @@
 #include "editor/value_formats.h"
 
-#include "engine/parameter_texts.h"
-
 void formatLevelCurve(float value, DisplayText& text) {
-    char shown[kParameterTextSize];
-    formatLevelCurveText(value, shown);
-    text.assign(shown);
+    text.format("%0.1f", 2.0 * static_cast<double>(value) + 0.5);
 }
 
 void formatHighlightCurve(float value, DisplayText& text) {
-    char shown[kParameterTextSize];
-    formatHighlightCurveText(value, shown);
-    text.assign(shown);
+    text.format("%0.1f", 2.0 * static_cast<double>(value));
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The texts of the editor's two value displays: the curve parameters shown as the exponent
-// denominators the meter readout uses with them, the same texts the host lists for them.
+// denominators the meter readout uses with them.
 
 #include "toolkit/controls/parameter_display.h"
 

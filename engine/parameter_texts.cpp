@@ -14,7 +14,7 @@ constexpr std::int32_t kEnd = MeterEffect::kParameterCount;
 
 // Named as the editor labels the controls: the two knobs under WIDTH and M.CORR, the two
 // sliders under GAMMA, the level slider beside the highlight slider.
-constexpr const char* kNames[kEnd - kFirstUsed] = {"Width", "M.Corr", "Gamma Lv", "Gamma Hi"};
+constexpr const char* kNames[kEnd - kFirstUsed] = {"WIDTH", "M.CORR", "GAMMA Lv", "GAMMA Hi"};
 // The width is a factor on the bars' spread; the other three are plain numbers.
 constexpr const char* kLabels[kEnd - kFirstUsed] = {"x", "", "", ""};
 

@@ -1,7 +1,7 @@
 #pragma once
 // The texts a host lists for the effect's parameters: each name, unit and value text is at
 // most eight characters and a terminating zero, the smallest buffer hosts are known to pass.
-// The editor's value displays show the same value texts as the host.
+// The curve parameters' value texts are the editor's display texts wherever those fit.
 
 #include <cstddef>
 #include <cstdint>

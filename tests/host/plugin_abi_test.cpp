@@ -144,10 +144,10 @@ TEST_F(Plugin, ParametersAreNamedLabelledAndShownInNineBytes) {
         const char *name, *label, *display;
     };
     // The defaults; the two curve parameters read as the editor's displays show them.
-    const Row rows[] = {{11, "Width", "x", "1.00"},
-                        {12, "M.Corr", "", "1.00"},
-                        {13, "Gamma Lv", "", "1.5"},
-                        {14, "Gamma Hi", "", "0.0"}};
+    const Row rows[] = {{11, "WIDTH", "x", "1.00"},
+                        {12, "M.CORR", "", "1.00"},
+                        {13, "GAMMA Lv", "", "1.5"},
+                        {14, "GAMMA Hi", "", "0.0"}};
     for (const Row& r : rows) {
         EXPECT_EQ(askText(host, effGetParamName, r.index), r.name);
         EXPECT_EQ(askText(host, effGetParamLabel, r.index), r.label);
