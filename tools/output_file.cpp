@@ -43,7 +43,7 @@ std::string resolved(const std::string& path) {
 } // namespace
 
 PendingFile::~PendingFile() {
-    if (!temporary.empty()) unlink(temporary.c_str());
+    if (!temporary.empty() && !inPlace) unlink(temporary.c_str());
 }
 
 bool PendingFile::create(const std::string& path) {
@@ -56,6 +56,15 @@ bool PendingFile::create(const std::string& path) {
     if (exists && S_ISDIR(existing.st_mode)) {
         errorText = cannotWrite(given, EISDIR);
         return false;
+    }
+    // A pipe or a terminal (/dev/stdout, a shell's process substitution) is written as it is:
+    // it has no name to give, and renaming onto it would replace the device's entry. So is
+    // whatever stands for an open descriptor, which may be a file the shell redirected to.
+    const bool special = given.rfind("/dev/", 0) == 0 || given.rfind("/proc/", 0) == 0;
+    if (exists && (special || !S_ISREG(existing.st_mode))) {
+        inPlace = true;
+        temporary = given;
+        return true;
     }
     if (exists && access(target.c_str(), W_OK) != 0) {
         errorText = cannotWrite(given, errno);
@@ -85,6 +94,7 @@ bool PendingFile::create(const std::string& path) {
 }
 
 bool PendingFile::commit() {
+    if (inPlace) return true;
     if (temporary.empty()) {
         if (errorText.empty()) errorText = "cannot write '" + given + "'";
         return false;

@@ -16,7 +16,8 @@ public:
     PendingFile& operator=(const PendingFile&) = delete;
 
     // Makes an empty temporary file beside `path` (through a symbolic link, beside the file it
-    // names, so that the link stays). False with `error()` set when `path` cannot be written.
+    // names, so that the link stays). A `path` that is a pipe or a device is written directly.
+    // False with `error()` set when `path` cannot be written.
     bool create(const std::string& path);
     // Where the output is to be written meanwhile.
     const std::string& path() const { return temporary; }
@@ -26,6 +27,7 @@ public:
 
 private:
     std::string given, target, temporary, errorText;
+    bool inPlace = false;
 };
 
 // A temporary folder inside an existing one, for files that move into it together.
