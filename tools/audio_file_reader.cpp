@@ -112,9 +112,11 @@ bool AudioFileReader::open(const std::string& path) {
     rate = info.samplerate;
     frames = info.frames > 0 ? info.frames : 0;
     // An Ogg stream's length comes from its last page; without one, the stream was cut.
-    lengthUnknown = info.frames == SF_COUNT_MAX;
-    if (lengthUnknown && (info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_OGG) lengthUnknown = false;
     const int major = info.format & SF_FORMAT_TYPEMASK;
+    lengthUnknown = info.frames == SF_COUNT_MAX && major == SF_FORMAT_OGG;
+    // An MP3 file without a table of its frames has its length estimated from the bit rate:
+    // no promise to fall short of.
+    lengthEstimated = major == SF_FORMAT_MPEG;
     if ((major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX) && sampleBytes(info.format) > 0)
         declaredFrames = wavDataFrames(descriptor, sampleBytes(info.format) * channelCount);
     return true;
@@ -149,6 +151,6 @@ std::int64_t AudioFileReader::read(float* left, float* right, std::int64_t wante
 bool AudioFileReader::truncated() const {
     if (!ended) return false;
     if (lengthUnknown) return true;
-    if (frames == SF_COUNT_MAX) return false; // no length to fall short of
+    if (frames == SF_COUNT_MAX || lengthEstimated) return false; // no length to fall short of
     return readCount < frames || (declaredFrames >= 0 && readCount < declaredFrames);
 }

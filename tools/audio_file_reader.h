@@ -45,6 +45,7 @@ private:
     // chunk); -1 when the header gives none.
     std::int64_t declaredFrames = -1;
     bool lengthUnknown = false;
+    bool lengthEstimated = false;
     bool ended = false;
     std::int64_t readCount = 0;
     std::vector<float> interleaved;
