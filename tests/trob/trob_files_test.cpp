@@ -145,10 +145,14 @@ TEST_F(TrobCli, FilesThatEndEarlyOrLieAboutTheirLengthReportTheFramesTheyHold) {
         return trob("analyse '" + (dir / name).string() + "' --json" + more);
     };
     for (const char* empty : {"header.wav", "header.flac"}) {
-        const TrobRun r = json(empty);
-        EXPECT_EQ(r.status, 1) << empty << "\n" << r.out;
-        EXPECT_NE(r.err.find("holds no audio frames"), std::string::npos) << empty << r.err;
+        for (const TrobRun& r :
+             {json(empty), trob("render '" + (dir / empty).string() + "' --out '" +
+                                (dir / "still.png").string() + "'")}) {
+            EXPECT_EQ(r.status, 1) << empty << "\n" << r.out;
+            EXPECT_NE(r.err.find("holds no audio frames"), std::string::npos) << empty << r.err;
+        }
     }
+    EXPECT_FALSE(fs::exists(dir / "still.png"));
     struct Short {
         const char* name;
         const char* frames; // as the JSON gives them; "" for "fewer than the whole"
