@@ -3,7 +3,6 @@
 #include "host/effect_base.h"
 #include "host/opcodes.h"
 
-#include <cstring>
 #include <vector>
 
 namespace {
