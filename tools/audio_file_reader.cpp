@@ -111,8 +111,8 @@ bool AudioFileReader::open(const std::string& path) {
     channelCount = info.channels;
     rate = info.samplerate;
     frames = info.frames > 0 ? info.frames : 0;
-    // An Ogg stream's length comes from its last page; without one, the stream was cut.
     const int major = info.format & SF_FORMAT_TYPEMASK;
+    // An Ogg stream's length comes from its last page; without one, the stream was cut.
     lengthUnknown = info.frames == SF_COUNT_MAX && major == SF_FORMAT_OGG;
     // An MP3 file without a table of its frames has its length estimated from the bit rate:
     // no promise to fall short of.
