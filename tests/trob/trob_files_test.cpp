@@ -178,6 +178,18 @@ TEST_F(TrobCli, FilesThatEndEarlyOrLieAboutTheirLengthReportTheFramesTheyHold) {
         EXPECT_FLOAT_EQ(std::stof(r.out.substr(seconds + 11)), frames / 44100.0f) << s.name;
         EXPECT_EQ(json(s.name, " --fail-on-truncated").status, 3) << s.name;
     }
+    // An Ogg stream without its end has no length: the editor plays it to where it stops.
+    const TrobRun render = trob("render '" + (dir / "cut.ogg").string() + "' --animate '" +
+                                (dir / "cut.png").string() + "'");
+    EXPECT_EQ(render.status, 0) << render.err;
+    EXPECT_NE(render.err.find("is cut short"), std::string::npos) << render.err;
+    const std::string apng = bytesOf(dir / "cut.png");
+    const auto control = apng.find("acTL");
+    ASSERT_NE(control, std::string::npos);
+    std::uint32_t idles = 0;
+    for (int i = 4; i < 8; ++i)
+        idles = idles << 8 | static_cast<unsigned char>(apng[control + i]);
+    EXPECT_GT(idles, 30u); // over a second of the stream, at 30 idles a second
     const TrobRun table = trob("analyse '" + (dir / "cut.wav").string() + "'");
     EXPECT_NE(table.out.find("cut.wav: 0.227 s at 44100 Hz"), std::string::npos) << table.out;
 
