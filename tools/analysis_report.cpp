@@ -36,22 +36,34 @@ std::string number(double v) {
     return number_text::json(static_cast<float>(v));
 }
 
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += static_cast<char>(c);
-        }
+// The length of the well-formed UTF-8 sequence that starts at `at`, or 0 when none does (a
+// stray continuation byte, an overlong form, a surrogate, a code point past U+10FFFF, a cut
+// sequence).
+std::size_t utf8Length(const std::string& s, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
     }
-    return out + "\"";
+    if (at + length > s.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    return length;
 }
+
 void printHeader(std::FILE* out, const AnalysisInfo& info) {
     std::fprintf(out, "%s: %.3f s at %g Hz, blocks of %d frames\n\n", info.source.c_str(),
                  info.sampleRate > 0 ? info.frames / info.sampleRate : 0.0, info.sampleRate,
@@ -65,12 +77,36 @@ void printInfoJson(std::FILE* out, const AnalysisInfo& info) {
     std::fprintf(out, "  \"seconds\": %s,\n  \"block_size\": %d,\n",
                  number(info.sampleRate > 0 ? info.frames / info.sampleRate : 0.0).c_str(),
                  info.blockSize);
+    if (info.truncated) std::fprintf(out, "  \"truncated\": true,\n");
 }
 
 int percent(double share) {
     return static_cast<int>(std::lround(share * 100.0));
 }
 } // namespace
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const std::size_t length = utf8Length(s, i);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || length == 0) {
+            // Control characters, and bytes that are not UTF-8 read as Latin-1.
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out.append(s, i, length);
+            i += length;
+            continue;
+        }
+        ++i;
+    }
+    return out + "\"";
+}
 
 double bandCentre(int band) {
     return kCentres[band];

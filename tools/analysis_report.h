@@ -14,9 +14,15 @@ struct AnalysisInfo {
     double sampleRate = 0.0;
     std::int64_t frames = 0;
     int blockSize = 0;
+    bool truncated = false; // the file's data ended before the length its header gives
 };
 
 namespace analysis_report {
+
+// A text as a JSON string. Control characters are escaped; bytes that do not form UTF-8 (a
+// file name in Latin-1, say) become the characters they stand for in Latin-1, escaped, so
+// that the JSON is always valid.
+std::string jsonString(const std::string& text);
 
 // Nominal centre of band k (0 = 25 Hz), as the meter's scale labels it.
 double bandCentre(int band);

@@ -5,9 +5,52 @@
 
 #include <vector>
 
+namespace {
+
+constexpr std::int32_t kAnalyserId = 19281;
+constexpr const char* kAnalyserVendor = "Vantrelo";
+constexpr const char* kAnalyserProduct = "TROBEdit";
+
+// A text the plug-in writes into a buffer of ours, cut off where it forgot to end it.
+std::string askText(PluginHost& host, std::int32_t opcode) {
+    char text[256] = {};
+    host.dispatch(opcode, 0, 0, text);
+    text[sizeof text - 1] = 0;
+    return text;
+}
+
+} // namespace
+
+bool isTrobAnalyser(PluginHost& host, const std::string& pluginPath, std::string& why) {
+    const EffectRecord* record = host.record();
+    if (!record) {
+        why = pluginPath + " is not loaded";
+        return false;
+    }
+    // The identity in the record comes first: another plug-in is asked nothing.
+    if (record->uniqueID != kAnalyserId) {
+        why = pluginPath + " is not the TROBEdit analyser (its unique ID is " +
+              std::to_string(record->uniqueID) + ", not " + std::to_string(kAnalyserId) + ")";
+        return false;
+    }
+    const IntPtr category = host.dispatch(effGetPlugCategory);
+    const std::string vendor = askText(host, effGetVendorString);
+    const std::string product = askText(host, effGetProductString);
+    if (category != kPlugCategEffect || vendor != kAnalyserVendor || product != kAnalyserProduct) {
+        why = pluginPath + " is not the TROBEdit analyser (it calls itself '" + product + "' by '" +
+              vendor + "', category " + std::to_string(category) + ")";
+        return false;
+    }
+    return true;
+}
+
 bool BandAnalyser::load(const std::string& pluginPath) {
     if (!host.load(pluginPath)) {
         errorText = host.error();
+        return false;
+    }
+    if (!isTrobAnalyser(host, pluginPath, errorText)) {
+        host.unload();
         return false;
     }
     const EffectRecord* record = host.record();
@@ -75,6 +118,7 @@ bool BandAnalyser::run(AudioSource& source, const AnalyserSettings& settings,
         if (onProgress) onProgress(done, source.frameCount());
     }
     host.dispatch(effMainsChanged, 0, 0);
+    processed = done;
     final = poll(rate > 0 ? done / rate : 0.0);
     return ok;
 }

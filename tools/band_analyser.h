@@ -26,6 +26,11 @@ struct MeterReading {
 
 using AnalyserSettings = PlaybackSettings;
 
+// Whether the loaded plug-in is the TROBEdit analyser, by what it says of itself through its
+// record and opcodes; false with `why` set when it is another. trob reads the meters through
+// the analyser's own effect object, which no other plug-in has.
+bool isTrobAnalyser(PluginHost& host, const std::string& pluginPath, std::string& why);
+
 class BandAnalyser {
 public:
     static constexpr double kPollsPerSecond = 30.0;
@@ -41,10 +46,13 @@ public:
     // after the last block is returned. False (with `error()`) on a read error.
     bool run(AudioSource& source, const AnalyserSettings& settings, const PollListener& onPoll,
              const ProgressListener& onProgress, MeterReading& final);
+    // The frames the last run processed.
+    std::int64_t framesProcessed() const { return processed; }
 
 private:
     MeterReading poll(double time);
 
     PluginHost host;
+    std::int64_t processed = 0;
     std::string errorText;
 };

@@ -7,12 +7,16 @@
 #include <cstring>
 
 CsvSeriesWriter::~CsvSeriesWriter() {
-    close();
+    if (file) std::fclose(file);
 }
 
 bool CsvSeriesWriter::open(const std::string& path) {
     filePath = path;
-    file = std::fopen(path.c_str(), "w");
+    if (!pending.create(path)) {
+        errorText = pending.error();
+        return false;
+    }
+    file = std::fopen(pending.path().c_str(), "w");
     if (!file) {
         errorText = "cannot write '" + path + "': " + std::strerror(errno);
         return false;
@@ -33,13 +37,17 @@ void CsvSeriesWriter::write(const MeterReading& r) {
                      shortest(r.highlight[k]).c_str());
 }
 
-bool CsvSeriesWriter::close() {
-    if (!file) return errorText.empty();
+bool CsvSeriesWriter::commit() {
+    if (!file) return false;
     const bool failed = std::ferror(file) != 0;
     const bool closed = std::fclose(file) == 0;
     file = nullptr;
     if (failed || !closed) {
         errorText = "writing '" + filePath + "' failed";
+        return false;
+    }
+    if (!pending.commit()) {
+        errorText = pending.error();
         return false;
     }
     return true;

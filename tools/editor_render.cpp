@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 namespace {
@@ -124,8 +125,10 @@ std::int64_t EditorRenderer::process(AudioSource& source, std::int64_t done, std
 
 namespace {
 std::int64_t lastFrame(AudioSource& source, double until) {
-    return static_cast<std::int64_t>(std::min<double>(static_cast<double>(source.frameCount()),
-                                                      std::floor(until * source.sampleRate())));
+    const double last = std::min<double>(static_cast<double>(source.frameCount()),
+                                         std::floor(until * source.sampleRate()));
+    // A source that gives no length reports the largest count, which a double rounds past.
+    return last >= 0x1p63 ? INT64_MAX : static_cast<std::int64_t>(last);
 }
 } // namespace
 

@@ -336,16 +336,11 @@ void FilePlot::printLayoutJson(std::FILE* out, const std::string& path) const {
                ", \"bottom\": " + std::to_string(p.bottom) +
                ", \"row_height\": " + std::to_string(p.rowHeight) + "}";
     };
-    std::string quoted;
-    for (char c : path) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        if (static_cast<unsigned char>(c) >= 0x20) quoted += c;
-    }
     std::fprintf(out,
-                 "{\n  \"out\": \"%s\",\n  \"width\": %d,\n  \"height\": %d,\n  \"seconds\": %s,\n"
+                 "{\n  \"out\": %s,\n  \"width\": %d,\n  \"height\": %d,\n  \"seconds\": %s,\n"
                  "  \"balance_panel\": %s,\n  \"phase_strip\": %s,\n  \"spread_panel\": %s,\n"
                  "  \"phase_problems\": %zu\n}\n",
-                 quoted.c_str(), width(), height(),
+                 analysis_report::jsonString(path).c_str(), width(), height(),
                  number_text::json(static_cast<float>(seconds)).c_str(),
                  panel(balancePanel).c_str(), panel(phaseStrip).c_str(), panel(spreadPanel).c_str(),
                  phaseCount);

@@ -6,6 +6,7 @@
 #include "tools/command_messages.h"
 #include "tools/demo_signal.h"
 #include "tools/editor_render.h"
+#include "tools/output_file.h"
 #include "tools/progress_bar.h"
 
 #include <cerrno>
@@ -43,7 +44,10 @@ const char* const kUsage =
     "  --edge-taper X           parameter 12 (default 1.0)\n"
     "  --level-curve X          parameter 13 (default 0.5)\n"
     "  --highlight-curve X      parameter 14 (default 0.0; the demo uses 0.2)\n"
-    "  -h, --help               show this text\n";
+    "  -h, --help               show this text\n"
+    "\n"
+    "The outputs appear only when the run succeeds; none may replace FILE or have an audio\n"
+    "file's name. A FILE cut short is rendered as far as it goes, with a warning.\n";
 
 struct Options {
     std::optional<std::string> file, out, frames, animate;
@@ -115,6 +119,12 @@ int parse(int argc, char** argv, Options& o) {
     if (o.at && !o.out) return usageError("--at chooses the moment for --out; give --out too");
     if (o.frames && !isDirectory(*o.frames))
         return usageError("--frames needs an existing directory: '" + *o.frames + "'");
+    std::vector<std::string> outputs;
+    for (const auto& out : {o.out, o.animate})
+        if (out) outputs.push_back(*out);
+    const std::string conflict =
+        trob::outputConflict(o.file ? std::vector{*o.file} : std::vector<std::string>{}, outputs);
+    if (!conflict.empty()) return usageError(conflict);
     return 0;
 }
 
@@ -126,12 +136,21 @@ int renderCommand(int argc, char** argv) {
     if (status < 0) return 0;
     if (status > 0) return status;
 
+    // Every output is made under a temporary name first and named when all went well.
+    trob::PendingFile still, animated;
+    trob::PendingFolder frames;
+    if (o.out && !still.create(*o.out)) return failure(still.error());
+    if (o.animate && !animated.create(*o.animate)) return failure(animated.error());
+    if (o.frames && !frames.create(*o.frames)) return failure(frames.error());
+
     std::unique_ptr<AudioSource> source;
+    AudioFileReader* fileReader = nullptr;
     if (o.file) {
         auto reader = std::make_unique<AudioFileReader>();
         if (!reader->open(*o.file)) return failure(reader->error());
         if (reader->sampleRate() < 1000 || reader->sampleRate() > 10000000)
             return failure("'" + *o.file + "' has a sample rate the analyser cannot measure at");
+        fileReader = reader.get();
         source = std::move(reader);
     } else {
         source = std::make_unique<DemoSignal>(o.rate.value_or(44100.0));
@@ -149,7 +168,7 @@ int renderCommand(int argc, char** argv) {
     const int w = EditorRenderer::kWidth * o.scale, h = EditorRenderer::kHeight * o.scale;
     std::unique_ptr<ApngWriter> animation;
     if (o.animate) animation = std::make_unique<ApngWriter>(w, h, 30);
-    std::vector<std::uint32_t> still;
+    std::vector<std::uint32_t> stillPicture;
     std::string writeError;
     int frameNumber = 0;
     ProgressBar progress(isatty(STDERR_FILENO) && until > kProgressAfterSeconds);
@@ -158,11 +177,11 @@ int renderCommand(int argc, char** argv) {
         [&](double time, const std::vector<std::uint32_t>& pixels) {
             const auto picture =
                 enlarge(pixels, EditorRenderer::kWidth, EditorRenderer::kHeight, o.scale);
-            if (o.out && time <= stillAt + 1e-9) still = picture;
+            if (o.out && time <= stillAt + 1e-9) stillPicture = picture;
             if (o.frames) {
                 char name[32];
                 std::snprintf(name, sizeof name, "/frame_%05d.png", frameNumber);
-                if (!platform::writePng(*o.frames + name, w, h, picture.data())) {
+                if (!platform::writePng(frames.path() + name, w, h, picture.data())) {
                     writeError = "cannot write '" + *o.frames + name + "'";
                     return false;
                 }
@@ -179,8 +198,19 @@ int renderCommand(int argc, char** argv) {
     if (!writeError.empty()) return failure(writeError);
     if (!ran)
         return failure((o.file ? *o.file : std::string("the demo")) + ": " + renderer.error());
-    if (o.out && !platform::writePng(*o.out, w, h, still.data()))
+    if (fileReader && fileReader->framesRead() == 0)
+        return failure("'" + *o.file + "' holds no audio frames");
+    if (fileReader && fileReader->truncated())
+        std::fprintf(stderr,
+                     "trob render: warning: '%s' is cut short: its data ends before the length "
+                     "its header gives; rendered the %lld frames it holds\n",
+                     o.file->c_str(), static_cast<long long>(fileReader->framesRead()));
+    if (o.out && !platform::writePng(still.path(), w, h, stillPicture.data()))
         return failure("cannot write '" + *o.out + "'");
-    if (animation && !animation->finish(*o.animate)) return failure(animation->error());
+    if (animation && !animation->finish(animated.path()))
+        return failure("cannot write '" + *o.animate + "'");
+    for (auto* pending : {&still, &animated})
+        if (!pending->path().empty() && !pending->commit()) return failure(pending->error());
+    if (o.frames && !frames.commit()) return failure(frames.error());
     return 0;
 }

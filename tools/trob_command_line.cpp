@@ -37,6 +37,9 @@ const char* const kUsage =
     "  --phase-threshold X      a band is out of phase while its spread is above X (0.6)\n"
     "  --min-duration S         ...for at least S seconds (0.5)\n"
     "  --fail-on-phase          exit with status 3 when any file is out of phase\n"
+    "  --fail-on-truncated      exit with status 3 when any file ends before the length its\n"
+    "                           header gives (such a file is analysed as far as it goes,\n"
+    "                           with a warning)\n"
     "  -j, --jobs N             analyse N files at a time (default: the number of cores)\n"
     "  --out PATH               plot: the PNG file to write\n"
     "  --width N                plot: width in pixels (default 1200)\n"
@@ -49,8 +52,12 @@ const char* const kUsage =
     "  --plugin PATH            the plug-in to load (default: the one built beside trob)\n"
     "  -h, --help               show this text\n"
     "\n"
+    "No output replaces an input, and none may have an audio file's name (.wav, .flac, ...).\n"
+    "Outputs appear only when the run succeeds. A file without audio frames is an error.\n"
+    "\n"
     "exit status: 0 when all went well, 1 when any file could not be analysed, 2 for a\n"
-    "usage error, 3 with --fail-on-phase when a file has phase problems (and none failed).\n";
+    "usage error, 3 with --fail-on-phase when a file has phase problems or with\n"
+    "--fail-on-truncated when one was cut short (and none failed).\n";
 
 int usageError(const std::string& message) {
     return usageError("trob", message);
@@ -77,6 +84,8 @@ int parseCommandLine(int argc, char** argv, Options& o) {
             o.summary = true;
         } else if (arg == "--fail-on-phase") {
             o.failOnPhase = true;
+        } else if (arg == "--fail-on-truncated") {
+            o.failOnTruncated = true;
         } else if (arg == "--csv" || arg == "--plugin" || arg == "--out") {
             const char* v = value();
             if (!v || !*v) return usageError(arg + " needs a path");
@@ -121,8 +130,9 @@ int parseCommandLine(int argc, char** argv, Options& o) {
     if (o.command == Command::Plot) {
         if (o.files.size() > 1) return usageError("plot draws one FILE at a time");
         if (!o.out) return usageError("plot needs --out PATH.png");
-        if (o.summary || o.csv || o.failOnPhase)
-            return usageError("--summary, --csv and --fail-on-phase belong to analyse");
+        if (o.summary || o.csv || o.failOnPhase || o.failOnTruncated)
+            return usageError(
+                "--summary, --csv, --fail-on-phase and --fail-on-truncated belong to analyse");
     } else if (o.out) {
         return usageError("--out belongs to plot");
     }

@@ -27,6 +27,7 @@ struct Options {
     bool json = false;
     bool summary = false;
     bool failOnPhase = false;
+    bool failOnTruncated = false;
     PhaseCriteria criteria;
     unsigned jobs = 0; // 0: one per core
     std::optional<std::string> out;

@@ -7,6 +7,7 @@
 #include "tools/csv_series_writer.h"
 #include "tools/demo_signal.h"
 #include "tools/file_plot.h"
+#include "tools/output_file.h"
 #include "tools/progress_bar.h"
 #include "tools/render_command.h"
 #include "tools/series_summary.h"
@@ -40,12 +41,21 @@ using namespace trob;
 
 namespace {
 
-constexpr int kOutOfPhase = 3;
+// --fail-on-phase and --fail-on-truncated: a file was analysed but did not pass.
+constexpr int kFailedCheck = 3;
 // Files shorter than this finish before a progress bar would be worth drawing.
 constexpr double kProgressAfterSeconds = 5.0;
 
 int failure(const std::string& message) {
     return trob::failure("trob", message);
+}
+
+void warn(const std::string& message) {
+    std::fprintf(stderr, "trob: warning: %s\n", message.c_str());
+}
+
+bool failsCheck(const Options& o, bool outOfPhase, bool truncated) {
+    return (o.failOnPhase && outOfPhase) || (o.failOnTruncated && truncated);
 }
 
 bool fileExists(const std::string& path) {
@@ -73,8 +83,10 @@ std::string defaultPlugin() {
 struct FileResult {
     std::string report;
     std::string error;
+    std::string warning;
     bool failed = false;
     bool outOfPhase = false;
+    bool truncated = false;
 };
 
 // Collects what the analysis functions print into a string.
@@ -104,6 +116,7 @@ private:
 // `onPoll`), the final reading and the summary come back.
 struct Analysis {
     AnalysisInfo info;
+    std::string warning; // for stderr: the file ended before its header said it would
     MeterReading final;
     FileSummary summary;
 };
@@ -114,6 +127,7 @@ using ReadingSink = std::function<void(const MeterReading&)>;
 bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool progressShown,
                  const ReadingSink& onPoll, Analysis& a, std::string& error) {
     std::unique_ptr<AudioSource> source;
+    AudioFileReader* fileReader = nullptr;
     AnalyserSettings settings = o.settings;
     if (file) {
         auto reader = std::make_unique<AudioFileReader>();
@@ -128,6 +142,7 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
             return false;
         }
         a.info.source = *file;
+        fileReader = reader.get();
         source = std::move(reader);
     } else {
         source = std::make_unique<DemoSignal>(o.rate.value_or(44100.0));
@@ -135,7 +150,6 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
         if (!settings.highlightCurve) settings.highlightCurve = DemoSignal::kHighlightCurve;
     }
     a.info.sampleRate = source->sampleRate();
-    a.info.frames = source->frameCount();
     a.info.blockSize = o.block;
 
     CsvSeriesWriter csv;
@@ -149,8 +163,8 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
         error = "plug-in not usable: " + analyser.error();
         return false;
     }
-    ProgressBar progress(progressShown &&
-                         a.info.frames > kProgressAfterSeconds * a.info.sampleRate);
+    ProgressBar progress(progressShown && static_cast<double>(source->frameCount()) >
+                                              kProgressAfterSeconds * a.info.sampleRate);
     SeriesSummary summary(o.criteria);
     const bool ok = analyser.run(
         *source, settings,
@@ -165,12 +179,28 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
         error = a.info.source + ": " + analyser.error();
         return false;
     }
+    // What is reported is what was read, whatever the header promised.
+    a.info.frames = analyser.framesProcessed();
+    if (fileReader && a.info.frames == 0) {
+        error = "'" + a.info.source + "' holds no audio frames";
+        return false;
+    }
+    if (fileReader && fileReader->truncated()) {
+        a.info.truncated = true;
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f",
+                      static_cast<double>(a.info.frames) / a.info.sampleRate);
+        a.warning = "'" + a.info.source +
+                    "' is cut short: its data ends before the length its header gives; analysed "
+                    "the " +
+                    std::to_string(a.info.frames) + " frames (" + seconds + " s) it holds";
+    }
     summary.add(a.final);
     if (onPoll) onPoll(a.final);
     a.summary = summary.finish(a.final.time);
     if (o.csv) {
         csv.write(a.final);
-        if (!csv.close()) {
+        if (!csv.commit()) {
             error = csv.error();
             return false;
         }
@@ -187,6 +217,8 @@ FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
         return result;
     }
     result.outOfPhase = !a.summary.phaseRanges.empty();
+    result.truncated = a.info.truncated;
+    result.warning = a.warning;
     TextBuffer text;
     if (!text.ok()) {
         result.failed = true;
@@ -249,15 +281,16 @@ int analyse(const Options& o) {
             o.files.empty() ? std::nullopt : std::optional(o.files[0]);
         FileResult r = analyseOne(o, file, isatty(STDERR_FILENO));
         if (r.failed) return failure(r.error);
+        if (!r.warning.empty()) warn(r.warning);
         std::fputs(r.report.c_str(), stdout);
         if (o.json) std::fputc('\n', stdout);
         if (std::fflush(stdout) != 0) return failure("cannot write the report");
-        return o.failOnPhase && r.outOfPhase ? kOutOfPhase : 0;
+        return failsCheck(o, r.outOfPhase, r.truncated) ? kFailedCheck : 0;
     }
 
     unsigned jobs = o.jobs ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
     jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, o.files.size()));
-    bool anyFailed = false, anyOutOfPhase = false;
+    bool anyFailed = false, anyOutOfPhase = false, anyTruncated = false;
     if (o.json) std::fputs("[\n", stdout);
     analyseAll(o, jobs, [&](std::size_t i, FileResult& r) {
         if (r.failed) {
@@ -271,7 +304,9 @@ int analyse(const Options& o) {
                 r.report = o.files[i] + ": not analysed: " + r.error + "\n";
             }
         }
+        if (!r.warning.empty()) warn(r.warning);
         anyOutOfPhase = anyOutOfPhase || r.outOfPhase;
+        anyTruncated = anyTruncated || r.truncated;
         if (o.json)
             std::fprintf(stdout, "%s%s", i ? ",\n" : "", r.report.c_str());
         else
@@ -281,7 +316,7 @@ int analyse(const Options& o) {
     if (o.json) std::fputs("\n]\n", stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return failure("cannot write the report");
     if (anyFailed) return kFailure;
-    return o.failOnPhase && anyOutOfPhase ? kOutOfPhase : 0;
+    return failsCheck(o, anyOutOfPhase, anyTruncated) ? kFailedCheck : 0;
 }
 
 int plot(const Options& o) {
@@ -290,12 +325,16 @@ int plot(const Options& o) {
     FilePlot picture;
     Analysis a;
     std::string error;
+    PendingFile png;
+    if (!png.create(*o.out)) return failure(png.error());
     if (!runAnalysis(
             o, file, isatty(STDERR_FILENO), [&](const MeterReading& r) { picture.add(r); }, a,
             error))
         return failure(error);
-    if (!picture.draw(a.info, a.summary, o.criteria, o.width) || !picture.write(*o.out))
-        return failure(picture.error());
+    if (!a.warning.empty()) warn(a.warning);
+    if (!picture.draw(a.info, a.summary, o.criteria, o.width)) return failure(picture.error());
+    if (!picture.write(png.path())) return failure("cannot write '" + *o.out + "'");
+    if (!png.commit()) return failure(png.error());
     if (o.json)
         picture.printLayoutJson(stdout, *o.out);
     else
@@ -329,6 +368,12 @@ int main(int argc, char** argv) {
     const int status = parseCommandLine(argc, argv, options);
     if (status < 0) return 0;
     if (status > 0) return status;
+    std::vector<std::string> inputs = options.files, outputs;
+    inputs.push_back(options.plugin.value_or(defaultPlugin()));
+    for (const auto& out : {options.csv, options.out})
+        if (out) outputs.push_back(*out);
+    if (const std::string conflict = outputConflict(inputs, outputs); !conflict.empty())
+        return usageError(conflict);
     try {
         return options.command == Command::Plot ? plot(options) : analyse(options);
     } catch (const std::exception& e) {

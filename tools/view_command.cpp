@@ -3,6 +3,7 @@
 #include "host/editor_base.h"
 #include "host/opcodes.h"
 #include "tools/audio_file_reader.h"
+#include "tools/band_analyser.h"
 #include "tools/command_messages.h"
 #include "tools/demo_signal.h"
 #include "tools/playback_settings.h"
@@ -208,6 +209,12 @@ int viewCommand(int argc, char** argv) {
     // The plug-in's X11 home takes its scale from here, as from a user's setting.
     if (o.scale) setenv("TROB_SCALE", std::to_string(*o.scale).c_str(), 1);
 
+    // The plug-in first: a file that is not the analyser ends the run before any window.
+    PluginHost host;
+    if (!host.load(o.plugin)) return failure(host.error());
+    std::string notAnalyser;
+    if (!isTrobAnalyser(host, o.plugin, notAnalyser)) return failure(notAnalyser);
+
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         const char* name = std::getenv("DISPLAY");
@@ -249,8 +256,6 @@ int viewCommand(int argc, char** argv) {
             std::fprintf(stderr, "trob view: %s; going on without sound\n", error.c_str());
     }
 
-    PluginHost host;
-    if (!host.load(o.plugin)) return failure(host.error());
     host.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
     host.dispatch(effSetBlockSize, 0, o.settings.blockSize);
     host.dispatch(effMainsChanged, 0, 1);
