@@ -4,6 +4,7 @@
 #include "host/opcodes.h"
 #include "tools/audio_file_reader.h"
 #include "tools/command_messages.h"
+#include "tools/default_plugin.h"
 #include "tools/demo_signal.h"
 #include "tools/playback_settings.h"
 #include "tools/plugin_host.h"
@@ -29,10 +30,6 @@
 #include <X11/Xutil.h>
 #undef KeyCode
 
-#ifndef TROB_DEFAULT_PLUGIN
-#define TROB_DEFAULT_PLUGIN "TROBEdit.so"
-#endif
-
 namespace {
 
 constexpr int kIdlesPerSecond = 30;
@@ -53,7 +50,7 @@ const char* const kUsage =
     "  --block N                frames per processing block (default 512)\n"
     "  --spread-gain X, --edge-taper X, --level-curve X, --highlight-curve X\n"
     "                           the plug-in's parameters 11 to 14 at the start\n"
-    "  --plugin PATH            the plug-in file (default: the one built with trob)\n"
+    "  --plugin PATH            the plug-in file (default: the one built or installed with trob)\n"
     "  -h, --help               show this text\n";
 
 const char* const kParameterNames[] = {"SpreadGain", "EdgeTaper", "LevelCurve", "HighlightCurve"};
@@ -61,7 +58,7 @@ const char* const kParameterNames[] = {"SpreadGain", "EdgeTaper", "LevelCurve", 
 struct Options {
     std::optional<std::string> file;
     std::optional<double> rate;
-    std::string plugin = TROB_DEFAULT_PLUGIN;
+    std::string plugin; // empty: the default plug-in
     bool mute = false, capture = false, verbose = false;
     PlaybackSettings settings;
 };
@@ -239,6 +236,8 @@ int viewCommand(int argc, char** argv) {
             std::fprintf(stderr, "trob view: %s; going on without sound\n", error.c_str());
     }
 
+    std::string error;
+    if (o.plugin.empty() && (o.plugin = trob::defaultPlugin(error)).empty()) return failure(error);
     PluginHost host;
     if (!host.load(o.plugin)) return failure(host.error());
     host.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
