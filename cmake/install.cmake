@@ -1,6 +1,10 @@
 # What `cmake --install` puts where, and the packages `cpack` makes of it: a Debian package
 # on Linux, a zip with both DLLs on Windows.
 
+# Installing and packaging take what the build made and build nothing themselves: the two
+# files they need come from a short `--target TROBEdit trob`, not from building every test.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 set(CPACK_PACKAGE_VENDOR "TROBEdit developers")
 set(CPACK_PACKAGE_CONTACT "TROBEdit developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "third-octave stereo analyser (VST 2 plug-in)")
@@ -52,12 +56,11 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "third-octave stereo analyser (VST 2 plug-in)
- TROBEdit splits both channels into thirty third-octave bands and shows, per band, the
- stereo balance, the level and the anti-phase spread. This package holds the VST 2
- plug-in for Linux hosts (/usr/lib/vst/TROBEdit.so) and trob, which runs audio files
- through it and prints, plots or renders what its meters show.")
+set(CPACK_PACKAGE_DESCRIPTION
+    "TROBEdit splits both channels into thirty third-octave bands and shows, per band, the \
+stereo balance, the level and the anti-phase spread. This package holds the VST 2 plug-in \
+for Linux hosts (/usr/lib/vst/TROBEdit.so) and trob, which runs audio files through it and \
+prints, plots or renders what its meters show.")
 # The editor's text asks fontconfig for "Arial"; Liberation Sans is its metric twin. No
 # library names the font, so it is listed by hand beside what the libraries need.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
