@@ -20,7 +20,8 @@ if(WIN32)
         set(own_bits 32)
         set(other_bits 64)
     endif()
-    set(TROB_OTHER_WINDOWS_DLL "${PROJECT_BINARY_DIR}/../win${other_bits}/TROBEdit.dll"
+    cmake_path(SET other_dll NORMALIZE "${PROJECT_BINARY_DIR}/../win${other_bits}/TROBEdit.dll")
+    set(TROB_OTHER_WINDOWS_DLL "${other_dll}"
         CACHE FILEPATH "The ${other_bits}-bit TROBEdit.dll the Windows zip takes beside this build's")
     install(TARGETS TROBEdit RUNTIME DESTINATION ${own_bits}-bit)
     install(CODE "
@@ -28,8 +29,12 @@ if(WIN32)
             message(FATAL_ERROR \"${TROB_OTHER_WINDOWS_DLL} not found: build the win${other_bits} preset first (or set TROB_OTHER_WINDOWS_DLL)\")
         endif()")
     install(FILES ${TROB_OTHER_WINDOWS_DLL} DESTINATION ${other_bits}-bit)
-    install(FILES ${PROJECT_SOURCE_DIR}/docs/windows-install.txt DESTINATION . RENAME INSTALL.txt)
-    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+    # The texts with Windows line ends, for any editor there.
+    configure_file(${PROJECT_SOURCE_DIR}/docs/windows-install.txt ${PROJECT_BINARY_DIR}/INSTALL.txt
+                   @ONLY NEWLINE_STYLE CRLF)
+    configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt @ONLY
+                   NEWLINE_STYLE CRLF)
+    install(FILES ${PROJECT_BINARY_DIR}/INSTALL.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
 
     set(CPACK_GENERATOR ZIP)
     set(CPACK_PACKAGE_FILE_NAME "TROBEdit-${PROJECT_VERSION}-windows")
