@@ -46,7 +46,7 @@ const char* const kUsage =
     "  --edge-taper X           parameter 12 (default 1.0)\n"
     "  --level-curve X          parameter 13 (default 0.5)\n"
     "  --highlight-curve X      parameter 14 (default 0.0; the demo uses 0.2)\n"
-    "  --plugin PATH            the plug-in to load (default: the one built or installed with trob)\n"
+    "  --plugin PATH            the plug-in to load (default: the build's or the installed one)\n"
     "  -h, --help               show this text\n"
     "\n"
     "exit status: 0 when all went well, 1 when any file could not be analysed, 2 for a\n"

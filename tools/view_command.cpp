@@ -50,7 +50,7 @@ const char* const kUsage =
     "  --block N                frames per processing block (default 512)\n"
     "  --spread-gain X, --edge-taper X, --level-curve X, --highlight-curve X\n"
     "                           the plug-in's parameters 11 to 14 at the start\n"
-    "  --plugin PATH            the plug-in file (default: the one built or installed with trob)\n"
+    "  --plugin PATH            the plug-in file (default: the build's or the installed one)\n"
     "  -h, --help               show this text\n";
 
 const char* const kParameterNames[] = {"SpreadGain", "EdgeTaper", "LevelCurve", "HighlightCurve"};

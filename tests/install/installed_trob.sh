@@ -27,10 +27,12 @@ cmp -s expected.json installed.json || fail "the installed trob prints other val
 grep -q "file=$prefix/lib/vst/TROBEdit.so .*dynamically loaded" loader.txt ||
     fail "the installed trob did not load $prefix/lib/vst/TROBEdit.so"
 
-# Without the installed plug-in there is nothing to fall back on: not the build's.
+# Without the installed plug-in there is nothing to fall back on: not the build's, and not a
+# library of that name the loader would find on its search path.
 rm "$prefix/lib/vst/TROBEdit.so"
 status=0
-"$prefix/bin/trob" analyse >/dev/null 2>missing.txt || status=$?
+LD_LIBRARY_PATH=$(dirname "$build_plugin") "$prefix/bin/trob" analyse >/dev/null 2>missing.txt ||
+    status=$?
 [ "$status" -eq 1 ] || fail "trob without its plug-in exits with $status, not 1"
 grep -q "$prefix/lib/vst/TROBEdit.so" missing.txt ||
     fail "the message does not name the missing file: $(cat missing.txt)"
