@@ -49,7 +49,7 @@ const char* const kUsage =
     "  --edge-taper X           parameter 12 (default 1.0)\n"
     "  --level-curve X          parameter 13 (default 0.5)\n"
     "  --highlight-curve X      parameter 14 (default 0.0; the demo uses 0.2)\n"
-    "  --plugin PATH            the plug-in to load (default: the one built beside trob)\n"
+    "  --plugin PATH            the plug-in to load (default: the build's or the installed one)\n"
     "  -h, --help               show this text\n"
     "\n"
     "No output replaces an input, and none may have an audio file's name (.wav, .flac, ...).\n"

@@ -5,6 +5,7 @@
 #include "tools/audio_file_reader.h"
 #include "tools/band_analyser.h"
 #include "tools/csv_series_writer.h"
+#include "tools/default_plugin.h"
 #include "tools/demo_signal.h"
 #include "tools/file_plot.h"
 #include "tools/output_file.h"
@@ -28,14 +29,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-#ifndef TROB_DEFAULT_PLUGIN
-#define TROB_DEFAULT_PLUGIN "TROBEdit.so"
-#endif
 
 using namespace trob;
 
@@ -56,27 +52,6 @@ void warn(const std::string& message) {
 
 bool failsCheck(const Options& o, bool outOfPhase, bool truncated) {
     return (o.failOnPhase && outOfPhase) || (o.failOnTruncated && truncated);
-}
-
-bool fileExists(const std::string& path) {
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
-// The plug-in built beside this program: first where the build put it, then relative to the
-// running executable (tools/ sits one level below the plug-in in the build tree).
-std::string defaultPlugin() {
-    if (fileExists(TROB_DEFAULT_PLUGIN)) return TROB_DEFAULT_PLUGIN;
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        self[n] = 0;
-        std::string dir(self);
-        dir = dir.substr(0, dir.rfind('/'));
-        for (const char* candidate : {"/../TROBEdit.so", "/TROBEdit.so"})
-            if (fileExists(dir + candidate)) return dir + candidate;
-    }
-    return TROB_DEFAULT_PLUGIN;
 }
 
 // What one file's analysis left: its report (text or one JSON object), or why it failed.
@@ -158,8 +133,10 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
         return false;
     }
     // One plug-in instance per file, as a host gives each track its own.
+    const std::string plugin = o.plugin ? *o.plugin : defaultPlugin(error);
+    if (plugin.empty()) return false;
     BandAnalyser analyser;
-    if (!analyser.load(o.plugin.value_or(defaultPlugin()))) {
+    if (!analyser.load(plugin)) {
         error = "plug-in not usable: " + analyser.error();
         return false;
     }
@@ -369,7 +346,10 @@ int main(int argc, char** argv) {
     if (status < 0) return 0;
     if (status > 0) return status;
     std::vector<std::string> inputs = options.files, outputs;
-    inputs.push_back(options.plugin.value_or(defaultPlugin()));
+    std::string noPlugin;
+    if (const std::string plugin = options.plugin ? *options.plugin : defaultPlugin(noPlugin);
+        !plugin.empty())
+        inputs.push_back(plugin);
     for (const auto& out : {options.csv, options.out})
         if (out) outputs.push_back(*out);
     if (const std::string conflict = outputConflict(inputs, outputs); !conflict.empty())

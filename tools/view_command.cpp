@@ -5,6 +5,7 @@
 #include "tools/audio_file_reader.h"
 #include "tools/band_analyser.h"
 #include "tools/command_messages.h"
+#include "tools/default_plugin.h"
 #include "tools/demo_signal.h"
 #include "tools/playback_settings.h"
 #include "tools/plugin_host.h"
@@ -30,10 +31,6 @@
 #include <X11/Xutil.h>
 #undef KeyCode
 
-#ifndef TROB_DEFAULT_PLUGIN
-#define TROB_DEFAULT_PLUGIN "TROBEdit.so"
-#endif
-
 namespace {
 
 constexpr int kIdlesPerSecond = 30;
@@ -56,7 +53,7 @@ const char* const kUsage =
     "                           screen, as hosts show it: TROB_SCALE, GDK_SCALE or Xft.dpi)\n"
     "  --spread-gain X, --edge-taper X, --level-curve X, --highlight-curve X\n"
     "                           the plug-in's parameters 11 to 14 at the start\n"
-    "  --plugin PATH            the plug-in file (default: the one built with trob)\n"
+    "  --plugin PATH            the plug-in file (default: the build's or the installed one)\n"
     "  -h, --help               show this text\n";
 
 const char* const kParameterNames[] = {"SpreadGain", "EdgeTaper", "LevelCurve", "HighlightCurve"};
@@ -65,7 +62,7 @@ struct Options {
     std::optional<std::string> file;
     std::optional<double> rate;
     std::optional<int> scale;
-    std::string plugin = TROB_DEFAULT_PLUGIN;
+    std::string plugin; // empty: the default plug-in
     bool mute = false, capture = false, verbose = false;
     PlaybackSettings settings;
 };
@@ -210,6 +207,8 @@ int viewCommand(int argc, char** argv) {
     if (o.scale) setenv("TROB_SCALE", std::to_string(*o.scale).c_str(), 1);
 
     // The plug-in first: a file that is not the analyser ends the run before any window.
+    std::string error;
+    if (o.plugin.empty() && (o.plugin = trob::defaultPlugin(error)).empty()) return failure(error);
     PluginHost host;
     if (!host.load(o.plugin)) return failure(host.error());
     std::string notAnalyser;
