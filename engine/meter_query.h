@@ -13,3 +13,10 @@ constexpr float kUncarriedBandTaper = -1.0f;
 inline bool isUncarriedBand(float taperValue) {
     return taperValue < 0.0f;
 }
+
+// The range of the meter query: every value lies in 0..1, except the mark above, which only
+// the taper values (indices 101 to 130) give.
+inline bool isMeterValueInRange(int index, float value) {
+    if (value >= 0.0f && value <= 1.0f) return true;
+    return index >= 101 && index <= 130 && value == kUncarriedBandTaper;
+}
