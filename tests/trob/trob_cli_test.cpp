@@ -173,46 +173,35 @@ TEST_F(TrobCli, BandsAnEightKilohertzFileCannotCarryHaveNoValues) {
     const TrobRun json = trob("analyse " + file + " --json --csv '" + csv.string() + "'");
     const TrobRun table = trob("analyse " + file);
     const TrobRun summary = trob("analyse " + file + " --summary --json");
-    ASSERT_EQ(json.status, 0) << json.err;
-    ASSERT_EQ(table.status, 0) << table.err;
-    ASSERT_EQ(summary.status, 0) << summary.err;
+    ASSERT_EQ(json.status + table.status + summary.status, 0) << json.err << table.err;
     const auto rows = lines(table.out);
-    ASSERT_EQ(rows.size(), 33u) << table.out;
     const auto csvRows = lines(slurp(csv));
+    ASSERT_EQ(rows.size(), 33u) << table.out;
     ASSERT_GT(csvRows.size(), 30u);
     for (int k = 0; k < 30; ++k) {
         const std::string& hz = bandCentres()[static_cast<std::size_t>(k)];
         const std::string band = "{\"centre_hz\": " + hz + ", ";
         const std::string& row = rows[static_cast<std::size_t>(32 - k)];
         const std::string& last = csvRows[csvRows.size() - 30 + static_cast<std::size_t>(29 - k)];
-        if (k >= 22) {
-            EXPECT_NE(json.out.find(band + "\"balance\": null, \"balance_db\": null, "
-                                           "\"level\": null, \"spread\": null, \"taper\": "
-                                           "null, \"highlight\": null}"),
-                      std::string::npos)
-                << hz;
-            EXPECT_NE(summary.out.find(band + "\"level_mean\": null, \"level_p95\": null, "),
-                      std::string::npos)
-                << hz;
-            EXPECT_NE(summary.out.find("\"spread_over_half_share\": null}", summary.out.find(band)),
-                      std::string::npos);
-            // A dash in each of the five value columns and an empty axis.
-            int dashes = 0;
-            for (std::size_t at = row.find("\u2014"); at != std::string::npos;
-                 at = row.find("\u2014", at + 1))
-                ++dashes;
-            EXPECT_EQ(dashes, 5) << row;
-            EXPECT_EQ(row.find_first_of("0123456789=#", 10), std::string::npos) << row;
-            EXPECT_EQ(last.substr(last.find(',')), "," + hz + ",,,,,") << last;
-        } else {
-            EXPECT_EQ(row.find("\u2014"), std::string::npos) << row;
-            EXPECT_GE(jsonBandValue(json.out, hz, "level"), 0.0) << hz;
+        int dashes = 0;
+        for (auto at = row.find("\u2014"); at != std::string::npos; at = row.find("\u2014", at + 1))
+            ++dashes;
+        if (k < 22) {
+            EXPECT_EQ(dashes, 0) << row;
             EXPECT_EQ(jsonBandValue(json.out, hz, "taper"), 1.0) << hz;
-            EXPECT_GE(jsonBandValue(summary.out, hz, "level_mean"), 0.0) << hz;
+            continue;
         }
+        EXPECT_NE(json.out.find(band + "\"balance\": null, \"balance_db\": null, \"level\": null, "
+                                       "\"spread\": null, \"taper\": null, \"highlight\": null}"),
+                  std::string::npos)
+            << hz;
+        EXPECT_NE(summary.out.find(band + "\"level_mean\": null, "), std::string::npos) << hz;
+        // A dash in each of the five value columns, and an empty axis.
+        EXPECT_EQ(dashes, 5) << row;
+        EXPECT_EQ(row.find_first_of("0123456789=#", 10), std::string::npos) << row;
+        EXPECT_EQ(last.substr(last.find(',')), "," + hz + ",,,,,") << last;
     }
     EXPECT_GT(jsonBandValue(json.out, "1000", "level"), 0.9);
-    EXPECT_LT(jsonBandValue(json.out, "1000", "balance"), 0.4);
 }
 
 TEST_F(TrobCli, DemoAtAnotherRate) {
