@@ -217,9 +217,9 @@ int compareEnlarged(const std::string& plainPath, const std::string& enlargedPat
                 std::printf("  (%d, %d): plain %06x, enlarged %06x\n", x, y, want, got);
         }
     platform::writePng(picturePath, enlarged.width, enlarged.height, enlarged.pixels.data());
-    std::printf("%s: the %dx capture %s the plain one enlarged (%d of %d pixels differ)\n",
-                differing ? "FAIL" : "ok", scale, differing ? "differs from" : "equals", differing,
-                enlarged.width * enlarged.height);
+    std::printf("%s: the %dx capture %s %s the plain one enlarged (%d of %d pixels differ)\n",
+                differing ? "FAIL" : "ok", scale, enlargedPath.c_str(),
+                differing ? "differs from" : "equals", differing, enlarged.width * enlarged.height);
     return differing ? 1 : 0;
 }
 
