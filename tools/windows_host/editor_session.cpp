@@ -217,6 +217,15 @@ LRESULT CALLBACK hostWindowProcedure(HWND window, UINT message, WPARAM wParam, L
         if (!s || wParam != 1) break;
         s->host.dispatch(effEditIdle);
         if (++s->idles == kIdlesBeforeCapture) {
+            // Part of the window exposed, as when another window moved away from it: erased
+            // and painted again, it must show what it showed. The edges cut through an
+            // enlarged editor's pixel blocks.
+            RECT client{};
+            GetClientRect(s->editorWindow, &client);
+            const RECT exposed{client.right / 3 + 1, client.bottom / 4 + 1,
+                               client.right * 2 / 3 + 1, client.bottom * 3 / 4 + 1};
+            InvalidateRect(s->editorWindow, &exposed, TRUE);
+            UpdateWindow(s->editorWindow);
             if (!captureWindow(s->editorWindow, s->path("window.bmp")))
                 s->fail("capture window.bmp");
             if (!s->options.drag) {
