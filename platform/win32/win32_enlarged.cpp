@@ -286,7 +286,7 @@ LRESULT CALLBACK enlargedProcedure(HWND window, UINT message, WPARAM wParam, LPA
         if (!device) break;
         const LRESULT result =
             callProcedure(procedure, window, message, reinterpret_cast<WPARAM>(device), lParam);
-        releaseDevice(device, screen);
+        releaseDevice(device);
         return result;
     }
     case WM_NCDESTROY: {
@@ -412,7 +412,7 @@ HDC acquireDevice(HWND window, const Box* clip) {
     return d.device;
 }
 
-bool releaseDevice(HDC device, HDC target) {
+bool releaseDevice(HDC device) {
     if (!device) return false;
     std::lock_guard<std::mutex> lock(tableLock);
     for (Enlarged* e : table()) {
@@ -425,9 +425,13 @@ bool releaseDevice(HDC device, HDC target) {
         if (!e->window) {
             if (e->devices.empty()) forgetLocked(e);
         } else if (released.generation == e->generation) {
-            HDC own = target ? nullptr : GetDC(e->window);
-            if (target || own) present(*e, target ? target : own);
-            if (own) ReleaseDC(e->window, own);
+            // Through a device of the window's own even inside a paint: the paint's is
+            // clipped to the damage in screen pixels, and the blocks of the client pixels
+            // painted reach beyond it where the damage cuts through them.
+            if (HDC own = GetDC(e->window)) {
+                present(*e, own);
+                ReleaseDC(e->window, own);
+            }
         }
         return true;
     }

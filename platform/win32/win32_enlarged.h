@@ -30,9 +30,8 @@ Box toClientBox(HWND window, const RECT& onScreen);
 // window is not enlarged or no device can be had.
 HDC acquireDevice(HWND window, const Box* clip);
 // Gives back a device of `acquireDevice`: the pixels it changed, and those the screen lost,
-// are presented through `target` (or a device of the window's own when null). False when
-// the device is none of the home's.
-bool releaseDevice(HDC device, HDC target);
+// are presented. False when the device is none of the home's.
+bool releaseDevice(HDC device);
 // A pointer position on the screen as the toolkit sees it (`getCursorPos`): an enlarged
 // window keeps its origin but spans only its client size there (`getWindowRect`).
 POINT onToolkitScreen(POINT screen);

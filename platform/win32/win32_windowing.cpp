@@ -164,7 +164,7 @@ namespace {
 // the caret and releases the device the record names); one paint at a time per thread.
 thread_local PAINTSTRUCT currentPaint;
 // For an enlarged window: the device on its client pixels handed out for the paint in
-// progress (null when none could be had), presented through the paint's own at the end.
+// progress (null when none could be had), presented at the end.
 thread_local bool enlargedPaint = false;
 thread_local HDC enlargedPaintDevice = nullptr;
 } // namespace
@@ -186,7 +186,7 @@ DeviceHandle beginPaint(WindowHandle window, Box* paintRect) {
 void endPaint(WindowHandle window, DeviceHandle device) {
     if (enlargedPaint) {
         if (enlargedPaintDevice != dc(device)) return;
-        if (device) win32::releaseDevice(dc(device), currentPaint.hdc);
+        if (device) win32::releaseDevice(dc(device));
         enlargedPaint = false;
         enlargedPaintDevice = nullptr;
     } else if (currentPaint.hdc != dc(device)) {
@@ -205,7 +205,7 @@ DeviceHandle getWindowDevice(WindowHandle window) {
 void releaseWindowDevice(WindowHandle window, DeviceHandle device) {
     // A device on an enlarged window's pixels goes back to the home even when the window has
     // gone meanwhile.
-    if (win32::releaseDevice(dc(device), nullptr)) return;
+    if (win32::releaseDevice(dc(device))) return;
     ReleaseDC(hwnd(window), dc(device));
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows home end to end, both word sizes, under Wine on a virtual X display (Xvfb):
-#  1. the ABI checks of tests/host, built for Windows, against each TROBEdit.dll, and drops
-#     (text, two files, a shell shortcut) on a real frame window's registered IDropTarget;
+#  1. the ABI checks of tests/host, built for Windows, against each TROBEdit.dll, drops
+#     (text, two files, a shell shortcut) on a real frame window's registered IDropTarget,
+#     and the home's enlarged windows through its own calls;
 #  2. an editor session of the Windows test host: demo audio, the editor in a top-level
 #     window, idle from a timer, the window captured, a knob dragged with SendInput;
 #  3. the capture compared with the headless rendering of the same audio, and the host calls
@@ -37,6 +38,8 @@ if [ "${1:-}" = --session ]; then
         echo $? >"$out/abi.status"
         wine ./drop_tests.exe >"$out/drop.txt" 2>&1
         echo $? >"$out/drop.status"
+        wine ./enlarged_window_tests.exe >"$out/enlarged.txt" 2>&1
+        echo $? >"$out/enlarged.status"
         editor "$out"
         TROB_SCALE=2 editor "$out/scale2"
     done
@@ -71,7 +74,7 @@ for preset in "${presets[@]}"; do
     # Configured every time: a build tree from before a change of targets knows none of them.
     (cd "$source" && cmake --preset "$preset" >/dev/null) || exit 1
     (cd "$source" && cmake --build --preset "$preset" --target TROBEdit trob_windows \
-        plugin_abi_tests drop_tests >/dev/null) || { echo "FAIL: the $preset build"; exit 1; }
+        plugin_abi_tests drop_tests enlarged_window_tests >/dev/null) || { echo "FAIL: the $preset build"; exit 1; }
 done
 
 rm -rf "$work"
@@ -88,7 +91,8 @@ failures=0
 for preset in "${presets[@]}"; do
     out="$work/$preset"
     echo "--- $preset"
-    for part in abi:"ABI checks" drop:"drops on a frame window"; do
+    for part in abi:"ABI checks" drop:"drops on a frame window" \
+        enlarged:"windows shown enlarged (TROB_SCALE=3)"; do
         name=${part%%:*} title=${part#*:}
         if [ "$(cat "$out/$name.status" 2>/dev/null)" = 0 ]; then
             echo "ok: $title ($(grep -o '[0-9]* tests from [0-9]* test suites* ran' \
