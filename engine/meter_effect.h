@@ -5,6 +5,7 @@
 
 #include "engine/coefficient_exchange.h"
 #include "engine/filter_bank_coefficients.h"
+#include "engine/level_tables.h"
 #include "engine/meter_kernels.h"
 #include "host/effect_base_x.h"
 
@@ -31,7 +32,7 @@ public:
         kMeterEnd = 161,
     };
 
-    static constexpr std::int32_t kTableSize = 32768;
+    static constexpr std::int32_t kTableSize = LevelTables::kSize;
 
     // Rates outside this range (and 0, negative or non-finite ones) are not audio rates: the
     // measurement keeps the last usable rate.
@@ -70,7 +71,6 @@ public:
 protected:
     enum Channel : int { kLeft = 0, kRight = 1 };
 
-    void fillLevelTables();
     void followSampleRate();
     // Hands the state after a block's last sample to the fields the editor and tests read.
     void publishBlock();
@@ -104,8 +104,9 @@ protected:
     CoefficientExchange coefficients;
 
     float bandCentre[kBandCount];
-    float levelDbTable[kTableSize];
-    float levelNormTable[kTableSize];
+    // The process's shared logarithm tables (level_tables.h).
+    const float* levelDbTable;
+    const float* levelNormTable;
 
     float pi;
     // The rate of the coefficient set the audio thread uses.
