@@ -15,7 +15,7 @@ idle() { # CPU microseconds of one idle
         awk -F, '/^"editorIdle"/ { printf "%.2f\n", $4 }'
 }
 making() { # milliseconds to make and close one effect after the first
-    "$1/bench/instance_bench" | awk '/^later instances/ { print $(NF-4) }'
+    "$1/bench/instance_bench" | awk '/^later instances/ { print $(NF-5) }'
 }
 memory() { # heap kB per live effect
     "$1/bench/instance_bench" | awk '/^memory per live instance/ { print $6 }'
