@@ -271,9 +271,9 @@ bool readBitmapPixels(ObjectHandle object, int width, int height, uint32_t* pixe
 
 bool bitBlt(DeviceHandle destinationHandle, int x, int y, int width, int height,
             DeviceHandle sourceHandle, int sx, int sy, uint32_t rop) {
-    DeviceObject* destination = liveDevice(destinationHandle);
-    DeviceObject* source = liveDevice(sourceHandle);
-    if (!destination || !source) return false;
+    if (!soft::areLiveDevices(destinationHandle, sourceHandle)) return false;
+    DeviceObject* destination = destinationHandle;
+    DeviceObject* source = sourceHandle;
     if (!destination->bitmap || !source->bitmap) return true;
     normalise(x, width, sx);
     normalise(y, height, sy);

@@ -216,6 +216,18 @@ bool isLiveDevice(const void* device) {
     return registry().devices.contains(device);
 }
 
+bool areLiveDevices(const void* first, const void* second) {
+    if (!first || !second) return false;
+    std::lock_guard guard(registry().lock);
+    return registry().devices.contains(first) && registry().devices.contains(second);
+}
+
+bool isLiveDeviceWithObject(const void* device, const void* object) {
+    if (!device || !object) return false;
+    std::lock_guard guard(registry().lock);
+    return registry().devices.contains(device) && registry().objects.contains(object);
+}
+
 DeviceHandle createSurfaceDevice(SoftBitmap* surface) {
     DeviceObject* device = newDevice();
     if (device && surface) {
@@ -300,18 +312,20 @@ DeviceHandle createCompatibleDevice(DeviceHandle) {
 }
 
 bool deleteDevice(DeviceHandle handle) {
-    DeviceObject* device = liveDevice(handle);
-    if (!device) return false;
+    DeviceObject* device = handle;
     {
+        // One look at the table: a device is made and freed around every picture copied.
         std::lock_guard guard(registry().lock);
+        if (!device || !registry().devices.contains(device)) return false;
         registry().devices.erase(device);
+        if (device->defaultBitmap) registry().objects.erase(device->defaultBitmap);
     }
     if (device->bitmap) device->bitmap->selectedIn = nullptr;
     release(device->pen);
     release(device->brush);
     release(device->font);
     release(device->bitmap);
-    if (device->defaultBitmap) freeObject(device->defaultBitmap);
+    delete device->defaultBitmap;
     delete device;
     return true;
 }
@@ -353,9 +367,8 @@ ObjectHandle createRectRegion(int left, int top, int right, int bottom) {
 }
 
 ObjectHandle selectObject(DeviceHandle handle, ObjectHandle object) {
-    DeviceObject* device = liveDevice(handle);
-    if (!device) return nullptr;
-    if (!soft::isLiveObject(object)) return nullptr;
+    if (!soft::isLiveDeviceWithObject(handle, object)) return nullptr;
+    DeviceObject* device = handle;
     GraphicsObject* previous = nullptr;
     switch (object->kind) {
     case GraphicsObject::Kind::pen:

@@ -121,6 +121,9 @@ SoftBitmap* newBitmap(int width, int height, bool mono);
 SoftBitmap* newPicture(int width, int height, std::vector<uint32_t>&& pixels);
 bool isLiveObject(const void* object);
 bool isLiveDevice(const void* device);
+// Both checks under one lock.
+bool areLiveDevices(const void* first, const void* second);
+bool isLiveDeviceWithObject(const void* device, const void* object);
 
 // Text, implemented with FreeType.
 int drawTextOnDevice(DeviceObject& device, const char* text, int length, Box* box, unsigned format);
