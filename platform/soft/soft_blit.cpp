@@ -120,45 +120,33 @@ std::vector<uint32_t> takeSource(const SoftBitmap& source, const CopyArea& a) {
     return pixels;
 }
 
-// The three raster operations the toolkit copies with, between two distinct surfaces of one
-// format: no conversion between formats and nothing shared between source and destination,
-// so each row goes straight from one surface to the other. Gives the same pixels as the
-// general path below, which stays for everything else.
-template <typename Combine>
-void copyRows(SoftBitmap& target, const SoftBitmap& source, const CopyArea& a, Combine combine) {
+// The three raster operations the toolkit copies with, between two distinct colour surfaces:
+// no conversion between formats and nothing shared between source and destination, so each
+// row goes straight from one surface to the other. Gives the same pixels as the general path
+// below, which stays for everything else.
+template <typename Op>
+void copyRows(SoftBitmap& target, const SoftBitmap& source, const CopyArea& a, Op op) {
     const size_t width = size_t(a.right - a.left);
     for (int y = a.top; y < a.bottom; ++y) {
         const uint32_t* from =
             source.pixels.data() + size_t(y - a.dy) * size_t(source.width) + size_t(a.left - a.dx);
         uint32_t* to = target.pixels.data() + size_t(y) * size_t(target.width) + size_t(a.left);
         for (size_t i = 0; i < width; ++i)
-            to[i] = combine(to[i], from[i]);
+            to[i] = op(to[i], from[i]) & 0xFFFFFFu;
     }
 }
 
-template <typename Op>
-void copyRowsAs(SoftBitmap& target, const SoftBitmap& source, const CopyArea& a, Op op) {
-    if (target.mono)
-        copyRows(target, source, a, [op](uint32_t d, uint32_t s) {
-            const uint32_t v = op(d, s);
-            const unsigned sum = (v & 0xFF) + (v >> 8 & 0xFF) + (v >> 16 & 0xFF);
-            return sum >= 3 * 128 ? 0xFFFFFFu : 0u;
-        });
-    else
-        copyRows(target, source, a, [op](uint32_t d, uint32_t s) { return op(d, s) & 0xFFFFFFu; });
-}
-
 bool copyDirect(SoftBitmap& target, const SoftBitmap& source, const CopyArea& a, uint32_t rop) {
-    if (&target == &source || target.mono != source.mono) return false;
+    if (&target == &source || target.mono || source.mono) return false;
     switch (rop) {
     case kSrcCopy:
-        copyRowsAs(target, source, a, [](uint32_t, uint32_t s) { return s; });
+        copyRows(target, source, a, [](uint32_t, uint32_t s) { return s; });
         return true;
     case kSrcInvert:
-        copyRowsAs(target, source, a, [](uint32_t d, uint32_t s) { return d ^ s; });
+        copyRows(target, source, a, [](uint32_t d, uint32_t s) { return d ^ s; });
         return true;
     case kSrcAnd:
-        copyRowsAs(target, source, a, [](uint32_t d, uint32_t s) { return d & s; });
+        copyRows(target, source, a, [](uint32_t d, uint32_t s) { return d & s; });
         return true;
     default:
         return false;
