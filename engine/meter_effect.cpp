@@ -27,17 +27,15 @@ bool MeterEffect::isUsableSampleRate(float rate) {
 MeterEffect::MeterEffect(HostCallback hostCallback)
     : EffectBaseX(hostCallback, 1, kParameterCount), levelCurve(0.5f), highlightCurve(0.0f),
       spreadGain(1.0f), edgeTaper(1.0f), lanes{}, kernel(&chosenMeterKernel()), signFlag{},
-      signsDiffer{}, bandOutput{}, measuredInput{}, bandCentre{}, levelDbTable{}, levelNormTable{},
-      pi(0.0f), designSampleRate(0.0f), lastSampleRate(0.0f), levelSmoothing(0.0f),
-      antiPhaseSmoothing(0.0f), programName{} {
+      signsDiffer{}, bandOutput{}, measuredInput{}, bandCentre{}, levelDbTable(levelTables().db),
+      levelNormTable(levelTables().norm), pi(0.0f), designSampleRate(0.0f), lastSampleRate(0.0f),
+      levelSmoothing(0.0f), antiPhaseSmoothing(0.0f), programName{} {
     for (int k = 0; k < kBandCount; ++k) {
         antiPhaseAverage[k].store(0.0f, std::memory_order_relaxed);
         levelAverage[kLeft][k].store(0.0f, std::memory_order_relaxed);
         levelAverage[kRight][k].store(0.0f, std::memory_order_relaxed);
     }
     designSampleRate.store(currentSampleRate(), std::memory_order_relaxed);
-
-    fillLevelTables();
 
     pi = kPi;
     std::memcpy(bandCentre, kBandCentres, sizeof bandCentre);

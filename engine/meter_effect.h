@@ -5,6 +5,7 @@
 
 #include "engine/coefficient_exchange.h"
 #include "engine/filter_bank_coefficients.h"
+#include "engine/level_tables.h"
 #include "engine/meter_kernels.h"
 #include "host/effect_base_x.h"
 
@@ -31,7 +32,7 @@ public:
         kMeterEnd = 161,
     };
 
-    static constexpr std::int32_t kTableSize = 32768;
+    static constexpr std::int32_t kTableSize = LevelTables::kSize;
 
     // Rates outside this range (and 0, negative or non-finite ones) are not audio rates: the
     // measurement keeps the last usable rate.
@@ -70,7 +71,6 @@ public:
 protected:
     enum Channel : int { kLeft = 0, kRight = 1 };
 
-    void fillLevelTables();
     // False for a band whose centre lies at or above half the rate of the coefficients in use:
     // its filters hold only aliases, and the meter query reads it as silence.
     bool carriesBand(int band) const;
@@ -107,8 +107,9 @@ protected:
     CoefficientExchange coefficients;
 
     float bandCentre[kBandCount];
-    float levelDbTable[kTableSize];
-    float levelNormTable[kTableSize];
+    // The process's shared logarithm tables (level_tables.h).
+    const float* levelDbTable;
+    const float* levelNormTable;
 
     float pi;
     // The rate of the coefficient set the audio thread uses.

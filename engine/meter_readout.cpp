@@ -1,5 +1,5 @@
-// The meter query: turns the band averages into the five display values per band, and the
-// two logarithm tables that spare the query any logarithm.
+// The meter query: turns the band averages into the five display values per band. The
+// logarithm tables (level_tables.h) spare it any logarithm.
 
 #include "engine/meter_effect.h"
 #include "engine/meter_query.h"
@@ -10,12 +10,6 @@
 
 namespace {
 constexpr std::int32_t kFullScale = 32767;
-// 1/32767: table index i stands for the amplitude i / 32767 of full scale.
-constexpr float kTableStep = 3.0518509e-05f;
-constexpr double kDbRange = 56.0;
-constexpr double kInverseDbRange = 0.017857142857142856;
-// Table entries this far below -56 dB read as no level at all.
-constexpr std::int32_t kSilentEntries = 50;
 
 // Coefficients of the balance curve: dB difference to distance from the centre.
 constexpr double kBalance4 = 0.0001729349558;
@@ -51,19 +45,6 @@ float clampToUnit(double value) {
     return static_cast<float>(value);
 }
 } // namespace
-
-void MeterEffect::fillLevelTables() {
-    // The engine's own log10 and pow (portable_math.h): the tables and curves are the same to
-    // the bit on every home.
-    for (std::int32_t i = 1; i < kTableSize; ++i) {
-        const double db = kDbRange + 20.0 * portable::log10(i * static_cast<double>(kTableStep));
-        levelDbTable[i] = static_cast<float>(db);
-        levelNormTable[i] = static_cast<float>(db * kInverseDbRange);
-    }
-    for (std::int32_t i = 0; i < kSilentEntries; ++i)
-        levelNormTable[i] = 0.0f;
-    levelDbTable[0] = 0.0f;
-}
 
 bool MeterEffect::carriesBand(int band) const {
     // The averages belong to the coefficient set in use, so its rate decides, not the one the

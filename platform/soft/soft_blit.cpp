@@ -16,6 +16,17 @@ constexpr long long kMaxSurfacePixels = 1LL << 26;
 } // namespace
 
 namespace soft {
+namespace {
+
+SoftBitmap* handOut(SoftBitmap* bitmap) {
+    if (!registerObject(bitmap)) {
+        delete bitmap;
+        return nullptr;
+    }
+    return bitmap;
+}
+
+} // namespace
 
 SoftBitmap* newBitmap(int width, int height, bool mono) {
     if (width < 0 || height < 0 || (long long)width * height > kMaxSurfacePixels) return nullptr;
@@ -30,11 +41,15 @@ SoftBitmap* newBitmap(int width, int height, bool mono) {
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    if (!registerObject(bitmap)) {
-        delete bitmap;
+    return handOut(bitmap);
+}
+
+SoftBitmap* newPicture(int width, int height, std::vector<uint32_t>&& pixels) {
+    if (width <= 0 || height <= 0 || (long long)width * height > kMaxSurfacePixels ||
+        pixels.size() != size_t(width) * size_t(height))
         return nullptr;
-    }
-    return bitmap;
+    auto* bitmap = new (std::nothrow) SoftBitmap(width, height, std::move(pixels));
+    return bitmap ? handOut(bitmap) : nullptr;
 }
 
 } // namespace soft
@@ -94,13 +109,48 @@ CopyArea copyArea(const DeviceObject& destination, int x, int y, int width, int 
 // The source pixels of an area, taken before writing so that a copy within one surface
 // reads what was there.
 std::vector<uint32_t> takeSource(const SoftBitmap& source, const CopyArea& a) {
-    std::vector<uint32_t> pixels;
-    pixels.reserve(size_t(a.right - a.left) * size_t(a.bottom - a.top));
-    for (int y = a.top; y < a.bottom; ++y)
-        for (int x = a.left; x < a.right; ++x)
-            pixels.push_back(
-                source.pixels[size_t(y - a.dy) * size_t(source.width) + size_t(x - a.dx)]);
+    const size_t width = size_t(a.right - a.left);
+    std::vector<uint32_t> pixels(width * size_t(a.bottom - a.top));
+    uint32_t* out = pixels.data();
+    for (int y = a.top; y < a.bottom; ++y, out += width) {
+        const uint32_t* row =
+            source.pixels.data() + size_t(y - a.dy) * size_t(source.width) + size_t(a.left - a.dx);
+        std::copy(row, row + width, out);
+    }
     return pixels;
+}
+
+// The three raster operations the toolkit copies with, between two distinct colour surfaces:
+// no conversion between formats and nothing shared between source and destination, so each
+// row goes straight from one surface to the other. Gives the same pixels as the general path
+// below, which stays for everything else.
+template <typename Op>
+void copyRows(SoftBitmap& target, const SoftBitmap& source, const CopyArea& a, Op op) {
+    const size_t width = size_t(a.right - a.left);
+    for (int y = a.top; y < a.bottom; ++y) {
+        const uint32_t* from =
+            source.pixels.data() + size_t(y - a.dy) * size_t(source.width) + size_t(a.left - a.dx);
+        uint32_t* to = target.pixels.data() + size_t(y) * size_t(target.width) + size_t(a.left);
+        for (size_t i = 0; i < width; ++i)
+            to[i] = op(to[i], from[i]) & 0xFFFFFFu;
+    }
+}
+
+bool copyDirect(SoftBitmap& target, const SoftBitmap& source, const CopyArea& a, uint32_t rop) {
+    if (&target == &source || target.mono || source.mono) return false;
+    switch (rop) {
+    case kSrcCopy:
+        copyRows(target, source, a, [](uint32_t, uint32_t s) { return s; });
+        return true;
+    case kSrcInvert:
+        copyRows(target, source, a, [](uint32_t d, uint32_t s) { return d ^ s; });
+        return true;
+    case kSrcAnd:
+        copyRows(target, source, a, [](uint32_t d, uint32_t s) { return d & s; });
+        return true;
+    default:
+        return false;
+    }
 }
 
 void normalise(int& x, int& width, int& sx) {
@@ -181,6 +231,11 @@ ObjectHandle loadBitmap(ModuleHandle, int id) {
     if (!resource) return nullptr;
     DecodedPicture picture;
     if (!readBmp(resource->data, resource->size, picture)) return nullptr;
+    // The decoded pixels become the surface's own store: no second picture-sized store is
+    // cleared only to be replaced.
+    if (picture.width > 0 && picture.height > 0 &&
+        picture.pixels.size() == size_t(picture.width) * size_t(picture.height))
+        return soft::newPicture(picture.width, picture.height, std::move(picture.pixels));
     SoftBitmap* bitmap = soft::newBitmap(picture.width, picture.height, false);
     if (!bitmap) return nullptr;
     bitmap->pixels = std::move(picture.pixels);
@@ -204,14 +259,15 @@ bool readBitmapPixels(ObjectHandle object, int width, int height, uint32_t* pixe
 
 bool bitBlt(DeviceHandle destinationHandle, int x, int y, int width, int height,
             DeviceHandle sourceHandle, int sx, int sy, uint32_t rop) {
-    DeviceObject* destination = liveDevice(destinationHandle);
-    DeviceObject* source = liveDevice(sourceHandle);
-    if (!destination || !source) return false;
+    if (!soft::areLiveDevices(destinationHandle, sourceHandle)) return false;
+    DeviceObject* destination = destinationHandle;
+    DeviceObject* source = sourceHandle;
     if (!destination->bitmap || !source->bitmap) return true;
     normalise(x, width, sx);
     normalise(y, height, sy);
     const CopyArea a = copyArea(*destination, x, y, width, height, *source->bitmap, sx, sy);
     if (a.empty()) return true;
+    if (copyDirect(*destination->bitmap, *source->bitmap, a, rop)) return true;
     const std::vector<uint32_t> pixels = takeSource(*source->bitmap, a);
     const uint32_t pattern = destination->brush ? destination->brush->color : 0;
     SoftBitmap& target = *destination->bitmap;

@@ -3,20 +3,93 @@
 
 #include <algorithm>
 #include <mutex>
-#include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include <new>
 
 namespace platform {
 namespace {
 
+// A set of addresses in one flat array, probed linearly. Every call the toolkit makes checks
+// its handles here, and every picture it copies makes and frees a device and that device's
+// first bitmap: a node per entry would cost an allocation for each and a pointer chase for
+// every check.
+class AddressSet {
+public:
+    bool contains(const void* address) const {
+        if (slots.empty()) return false;
+        for (size_t i = home(address);; i = (i + 1) & mask()) {
+            if (slots[i] == address) return true;
+            if (!slots[i]) return false;
+        }
+    }
+
+    // False when the set cannot grow to take the address.
+    bool insert(const void* address) {
+        if (contains(address)) return true;
+        if (2 * (count + 1) > slots.size() && !grow()) return false;
+        place(address);
+        ++count;
+        return true;
+    }
+
+    void erase(const void* address) {
+        if (slots.empty()) return;
+        size_t hole = home(address);
+        while (slots[hole] != address) {
+            if (!slots[hole]) return;
+            hole = (hole + 1) & mask();
+        }
+        // Close the hole: move back every later entry of the run that may not be found past it.
+        for (size_t next = (hole + 1) & mask(); slots[next]; next = (next + 1) & mask()) {
+            const size_t wanted = home(slots[next]);
+            const bool reachable = hole <= next ? (wanted > hole && wanted <= next)
+                                                : (wanted > hole || wanted <= next);
+            if (!reachable) {
+                slots[hole] = slots[next];
+                hole = next;
+            }
+        }
+        slots[hole] = nullptr;
+        --count;
+    }
+
+private:
+    size_t mask() const { return slots.size() - 1; }
+    size_t home(const void* address) const {
+        const uint64_t mixed = uint64_t(uintptr_t(address)) * 0x9E3779B97F4A7C15ull;
+        return size_t(mixed >> 32) & mask();
+    }
+    void place(const void* address) {
+        size_t i = home(address);
+        while (slots[i])
+            i = (i + 1) & mask();
+        slots[i] = address;
+    }
+    bool grow() {
+        std::vector<const void*> previous;
+        try {
+            previous.assign(std::max<size_t>(64, 2 * slots.size()), nullptr);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        previous.swap(slots);
+        for (const void* address : previous)
+            if (address) place(address);
+        return true;
+    }
+
+    std::vector<const void*> slots; // a power of two long, at most half full; null is empty
+    size_t count = 0;
+};
+
 // Like the system's handle table: a handle that was never handed out or is already freed
 // is refused instead of being followed.
 struct Registry {
     std::mutex lock;
-    std::unordered_set<const void*> objects;
-    std::unordered_set<const void*> devices;
+    AddressSet objects;
+    AddressSet devices;
 };
 
 Registry& registry() {
@@ -97,12 +170,12 @@ void select(GraphicsObject* object) {
 DeviceObject* newDevice() {
     auto* device = new (std::nothrow) DeviceObject;
     if (!device) return nullptr;
-    try {
+    {
         std::lock_guard guard(registry().lock);
-        registry().devices.insert(device);
-    } catch (const std::bad_alloc&) {
-        delete device;
-        return nullptr;
+        if (!registry().devices.insert(device)) {
+            delete device;
+            return nullptr;
+        }
     }
     device->pen = &blackPen();
     device->brush = &whiteBrush();
@@ -127,25 +200,32 @@ template <typename T> T* liveAs(ObjectHandle object, GraphicsObject::Kind kind) 
 namespace soft {
 
 bool registerObject(GraphicsObject* object) {
-    try {
-        std::lock_guard guard(registry().lock);
-        registry().objects.insert(object);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    std::lock_guard guard(registry().lock);
+    return registry().objects.insert(object);
 }
 
 bool isLiveObject(const void* object) {
     if (!object) return false;
     std::lock_guard guard(registry().lock);
-    return registry().objects.count(object) != 0;
+    return registry().objects.contains(object);
 }
 
 bool isLiveDevice(const void* device) {
     if (!device) return false;
     std::lock_guard guard(registry().lock);
-    return registry().devices.count(device) != 0;
+    return registry().devices.contains(device);
+}
+
+bool areLiveDevices(const void* first, const void* second) {
+    if (!first || !second) return false;
+    std::lock_guard guard(registry().lock);
+    return registry().devices.contains(first) && registry().devices.contains(second);
+}
+
+bool isLiveDeviceWithObject(const void* device, const void* object) {
+    if (!device || !object) return false;
+    std::lock_guard guard(registry().lock);
+    return registry().devices.contains(device) && registry().objects.contains(object);
 }
 
 DeviceHandle createSurfaceDevice(SoftBitmap* surface) {
@@ -232,18 +312,20 @@ DeviceHandle createCompatibleDevice(DeviceHandle) {
 }
 
 bool deleteDevice(DeviceHandle handle) {
-    DeviceObject* device = liveDevice(handle);
-    if (!device) return false;
+    DeviceObject* device = handle;
     {
+        // One look at the table: a device is made and freed around every picture copied.
         std::lock_guard guard(registry().lock);
+        if (!device || !registry().devices.contains(device)) return false;
         registry().devices.erase(device);
+        if (device->defaultBitmap) registry().objects.erase(device->defaultBitmap);
     }
     if (device->bitmap) device->bitmap->selectedIn = nullptr;
     release(device->pen);
     release(device->brush);
     release(device->font);
     release(device->bitmap);
-    if (device->defaultBitmap) freeObject(device->defaultBitmap);
+    delete device->defaultBitmap;
     delete device;
     return true;
 }
@@ -285,9 +367,8 @@ ObjectHandle createRectRegion(int left, int top, int right, int bottom) {
 }
 
 ObjectHandle selectObject(DeviceHandle handle, ObjectHandle object) {
-    DeviceObject* device = liveDevice(handle);
-    if (!device) return nullptr;
-    if (!soft::isLiveObject(object)) return nullptr;
+    if (!soft::isLiveDeviceWithObject(handle, object)) return nullptr;
+    DeviceObject* device = handle;
     GraphicsObject* previous = nullptr;
     switch (object->kind) {
     case GraphicsObject::Kind::pen:

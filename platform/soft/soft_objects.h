@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -55,6 +56,10 @@ struct SoftBitmap : GraphicsObject {
     SoftBitmap(int w, int h, bool isMono)
         : GraphicsObject(Kind::bitmap), width(w), height(h), mono(isMono),
           pixels(size_t(w) * size_t(h), 0) {}
+    // A colour surface that takes over a decoded picture of w * h pixels.
+    SoftBitmap(int w, int h, std::vector<uint32_t>&& picture)
+        : GraphicsObject(Kind::bitmap), width(w), height(h), mono(false),
+          pixels(std::move(picture)) {}
     int width;
     int height;
     bool mono;
@@ -112,8 +117,13 @@ uint32_t toSurfaceColor(const SoftBitmap& bitmap, ColorRef color);
 bool registerObject(GraphicsObject* object);
 // A registered surface; null when it cannot be had (too large, or memory is short).
 SoftBitmap* newBitmap(int width, int height, bool mono);
+// A registered colour surface holding a decoded picture; null when it cannot be had.
+SoftBitmap* newPicture(int width, int height, std::vector<uint32_t>&& pixels);
 bool isLiveObject(const void* object);
 bool isLiveDevice(const void* device);
+// Both checks under one lock.
+bool areLiveDevices(const void* first, const void* second);
+bool isLiveDeviceWithObject(const void* device, const void* object);
 
 // Text, implemented with FreeType.
 int drawTextOnDevice(DeviceObject& device, const char* text, int length, Box* box, unsigned format);
