@@ -7,8 +7,8 @@
 //   windows_session_check drag CALLS.txt PARAMETER
 
 #include "host/opcodes.h"
-#include "platform/png_export.h"
 #include "resources/bmp_reader.h"
+#include "tests/pictures/picture_compare.h"
 #include "tools/demo_signal.h"
 #include "tools/editor_render.h"
 #include "tools/raw_audio.h"
@@ -145,9 +145,9 @@ int compareWindow(const std::string& capture, const std::string& audio, double r
                     w.bottom, ok ? "ok" : "FAIL");
         textFailures += !ok;
     }
-    platform::writePng(pictureDir + "/headless.png", kWidth, kHeight, headless.data());
-    platform::writePng(pictureDir + "/windows.png", kWidth, kHeight, windows.pixels.data());
-    platform::writePng(pictureDir + "/difference.png", kWidth, kHeight, diff.data());
+    // The Windows window is held to the headless rendering: the capture is the actual picture.
+    pictures::writeComparison(pictureDir + "/window", kWidth, kHeight, windows.pixels, headless,
+                              diff);
     const bool ok = outside == 0 && textFailures == 0;
     std::printf("%s: the captured window %s the headless rendering\n", ok ? "ok" : "FAIL",
                 ok ? "equals" : "differs from");

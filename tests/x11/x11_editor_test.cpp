@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/png_export.h"
+#include "tests/pictures/same_picture.h"
 #include "tests/x11/x11_test_host.h"
 #include "tests/x11/xdnd_source.h"
 
@@ -44,20 +45,10 @@ protected:
                 expected[static_cast<std::size_t>(y * w + x)] =
                     drawn[static_cast<std::size_t>(y / scale * kWidth + x / scale)];
         if (shown.size() != expected.size()) return ::testing::AssertionFailure() << "no capture";
-        int differing = 0, firstX = -1, firstY = -1;
-        for (std::size_t i = 0; i < shown.size(); ++i)
-            if (shown[i] != expected[i] && differing++ == 0) {
-                firstX = static_cast<int>(i % static_cast<std::size_t>(w));
-                firstY = static_cast<int>(i / static_cast<std::size_t>(w));
-            }
-        if (differing == 0 && !std::getenv("TROB_KEEP_PICTURES"))
-            return ::testing::AssertionSuccess();
-        platform::writePng(name + ".actual.png", w, h, shown.data());
-        platform::writePng(name + ".expected.png", w, h, expected.data());
-        if (differing == 0) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure()
-               << differing << " pixels differ, the first at " << firstX << "," << firstY
-               << "; see " << name << ".actual.png and .expected.png";
+        // TROB_KEEP_PICTURES=1 keeps the pictures of every comparison, to look at.
+        if (std::getenv("TROB_KEEP_PICTURES"))
+            pictures::writeComparison(name, w, h, shown, expected);
+        return pictures::samePicture(shown, expected, w, h, name);
     }
 
     // Runs one gesture on both homes and checks they told their hosts the same.
