@@ -1,5 +1,6 @@
 #include "editor/meter_bar_view.h"
 
+#include "engine/meter_query.h"
 #include "toolkit/bitmap.h"
 
 #include <cmath>
@@ -59,8 +60,9 @@ void MeterBarView::draw(DrawContext* context) {
     std::int32_t x2 = truncated(centre + halfLength + kRowHeight);
     if (x2 > kAxisEnd) x2 = kAxisEnd;
     // A bar pushed wholly off the axis (balance far outside 0..1) is left empty rather than
-    // turned round by the rectangle's normalisation into a bar beside the axis.
-    const bool onAxis = x1 < x2;
+    // turned round by the rectangle's normalisation into a bar beside the axis. The row of a
+    // band the sample rate cannot carry is empty too: its silence is no signal at the centre.
+    const bool onAxis = x1 < x2 && !isUncarriedBand(taper);
     if (!onAxis) x2 = x1;
     segmentRect = Rect(left + x1, top, left + x2, top + kRowHeight);
 

@@ -71,6 +71,9 @@ protected:
     enum Channel : int { kLeft = 0, kRight = 1 };
 
     void fillLevelTables();
+    // False for a band whose centre lies at or above half the rate of the coefficients in use:
+    // its filters hold only aliases, and the meter query reads it as silence.
+    bool carriesBand(int band) const;
     void followSampleRate();
     // Hands the state after a block's last sample to the fields the editor and tests read.
     void publishBlock();

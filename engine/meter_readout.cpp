@@ -2,6 +2,7 @@
 // two logarithm tables that spare the query any logarithm.
 
 #include "engine/meter_effect.h"
+#include "engine/meter_query.h"
 
 #include <cmath>
 
@@ -64,13 +65,26 @@ void MeterEffect::fillLevelTables() {
     levelDbTable[0] = 0.0f;
 }
 
+bool MeterEffect::carriesBand(int band) const {
+    // The averages belong to the coefficient set in use, so its rate decides, not the one the
+    // host may just have set.
+    return 2.0 * static_cast<double>(bandCentre[band]) <
+           static_cast<double>(designSampleRate.load(std::memory_order_relaxed));
+}
+
 float MeterEffect::getMeterValue(std::int32_t index) {
     if (index < kBalanceMeter || index >= kMeterEnd) return 0.0f;
+
+    const int band = (index - kBalanceMeter) % kBandCount;
+    if (!carriesBand(band)) {
+        if (index < kLevelMeter) return 0.5f;
+        if (index >= kTaperMeter && index < kHighlightMeter) return kUncarriedBandTaper;
+        return 0.0f;
+    }
 
     if (index >= kTaperMeter && index < kHighlightMeter)
         return clampToUnit(edgeTaper.load(std::memory_order_relaxed));
 
-    const int band = (index - kBalanceMeter) % kBandCount;
     const double left = levelAverage[kLeft][band].load(std::memory_order_relaxed);
     const double right = levelAverage[kRight][band].load(std::memory_order_relaxed);
 

@@ -1,5 +1,6 @@
 #include "tools/analysis_report.h"
 
+#include "engine/meter_query.h"
 #include "tools/number_text.h"
 
 #include <algorithm>
@@ -83,6 +84,22 @@ void printInfoJson(std::FILE* out, const AnalysisInfo& info) {
 int percent(double share) {
     return static_cast<int>(std::lround(share * 100.0));
 }
+
+// What the table shows for a value a band the sample rate cannot carry does not have: a dash
+// in a column `width` characters wide (the dash is one character but three bytes, so printf's
+// padding cannot place it).
+constexpr const char* kNoValue = "\u2014";
+std::string noValue(int width, bool alignLeft = false) {
+    const std::string pad(static_cast<std::size_t>(width - 1), ' ');
+    return alignLeft ? kNoValue + pad : pad + kNoValue;
+}
+
+// The stereo axis with no bar on it.
+std::string emptyAxis(int width) {
+    std::string axis(static_cast<std::size_t>(width), '.');
+    axis[static_cast<std::size_t>(width / 2)] = '|';
+    return axis;
+}
 } // namespace
 
 std::string jsonString(const std::string& s) {
@@ -151,8 +168,7 @@ std::string textBar(float balance, float spread, float taper, float highlight, i
     double x2 = std::trunc(centre + half + 5.0);
     if (x1 < 0) x1 = 0;
     if (x2 > 181) x2 = 181;
-    std::string bar(static_cast<std::size_t>(width), '.');
-    bar[static_cast<std::size_t>(width / 2)] = '|';
+    std::string bar = emptyAxis(width);
     const int from = static_cast<int>(x1 * width / 182.0);
     int to = static_cast<int>(std::ceil(x2 * width / 182.0));
     if (to <= from) to = from + 1;
@@ -167,6 +183,12 @@ void printTable(std::FILE* out, const MeterReading& r, const AnalysisInfo& info)
     std::fprintf(out, "%9s  %-5s %8s  %6s  %6s  %9s  %-37s\n", "band", "L/R dB", "position",
                  "level", "spread", "highlight", "L               centre               R");
     for (int k = kAnalysedBands - 1; k >= 0; --k) {
+        if (isUncarriedBand(r.taper[k])) {
+            std::fprintf(out, "%9s  %s %s  %s  %s  %s  %s\n", centreText(kCentres[k]).c_str(),
+                         noValue(6, true).c_str(), noValue(8).c_str(), noValue(6).c_str(),
+                         noValue(6).c_str(), noValue(9).c_str(), emptyAxis(37).c_str());
+            continue;
+        }
         std::fprintf(out, "%9s  %-6s %8.3f  %6.3f  %6.3f  %9.3f  %s\n",
                      centreText(kCentres[k]).c_str(), balanceText(r.balance[k]).c_str(),
                      r.balance[k], r.level[k], r.spread[k], r.highlight[k],
@@ -178,6 +200,14 @@ void printJson(std::FILE* out, const MeterReading& r, const AnalysisInfo& info) 
     printInfoJson(out, info);
     std::fprintf(out, "  \"bands\": [\n");
     for (int k = kAnalysedBands - 1; k >= 0; --k) {
+        if (isUncarriedBand(r.taper[k])) {
+            std::fprintf(out,
+                         "    {\"centre_hz\": %s, \"balance\": null, \"balance_db\": null, "
+                         "\"level\": null, \"spread\": null, \"taper\": null, "
+                         "\"highlight\": null}%s\n",
+                         number(kCentres[k]).c_str(), k > 0 ? "," : "");
+            continue;
+        }
         std::fprintf(out,
                      "    {\"centre_hz\": %s, \"balance\": %s, \"balance_db\": %s, "
                      "\"level\": %s, \"spread\": %s, \"taper\": %s, \"highlight\": %s}%s\n",
@@ -224,6 +254,13 @@ void printSummary(std::FILE* out, const FileSummary& s, const AnalysisInfo& info
                  "L>3dB", "R>3dB", "mean", "max", ">0.5");
     for (int k = kAnalysedBands - 1; k >= 0; --k) {
         const BandSummary& b = s.bands[k];
+        if (!b.carried) {
+            std::fprintf(out, "%9s  %s %s  %s %s %s  %s %s %s\n", centreText(kCentres[k]).c_str(),
+                         noValue(8).c_str(), noValue(8).c_str(), noValue(7).c_str(),
+                         noValue(7).c_str(), noValue(7).c_str(), noValue(7).c_str(),
+                         noValue(7).c_str(), noValue(7).c_str());
+            continue;
+        }
         std::fprintf(out, "%9s  %8.3f %8.3f  %7s %6d%% %6d%%  %7.3f %7.3f %6d%%\n",
                      centreText(kCentres[k]).c_str(), b.levelMean, b.levelP95,
                      decibelText(b.balanceDbMean).c_str(), percent(b.leftLeanShare),
@@ -251,6 +288,15 @@ void printSummaryJson(std::FILE* out, const FileSummary& s, const AnalysisInfo& 
                  number(criteria.threshold).c_str(), number(criteria.minDuration).c_str());
     for (int k = kAnalysedBands - 1; k >= 0; --k) {
         const BandSummary& b = s.bands[k];
+        if (!b.carried) {
+            std::fprintf(out,
+                         "    {\"centre_hz\": %s, \"level_mean\": null, \"level_p95\": null, "
+                         "\"balance_db_mean\": null, \"left_lean_share\": null, "
+                         "\"right_lean_share\": null, \"spread_mean\": null, "
+                         "\"spread_max\": null, \"spread_over_half_share\": null}%s\n",
+                         number(kCentres[k]).c_str(), k > 0 ? "," : "");
+            continue;
+        }
         std::fprintf(out,
                      "    {\"centre_hz\": %s, \"level_mean\": %s, \"level_p95\": %s, "
                      "\"balance_db_mean\": %s, \"left_lean_share\": %s, "

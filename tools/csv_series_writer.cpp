@@ -1,5 +1,6 @@
 #include "tools/csv_series_writer.h"
 
+#include "engine/meter_query.h"
 #include "tools/analysis_report.h"
 #include "tools/number_text.h"
 
@@ -29,12 +30,19 @@ void CsvSeriesWriter::write(const MeterReading& r) {
     if (!file) return;
     using number_text::shortest;
     const std::string time = shortest(static_cast<float>(r.time));
-    for (int k = kAnalysedBands - 1; k >= 0; --k)
+    for (int k = kAnalysedBands - 1; k >= 0; --k) {
+        // A band the sample rate cannot carry has no values: its fields stay empty.
+        if (isUncarriedBand(r.taper[k])) {
+            std::fprintf(file, "%s,%s,,,,,\n", time.c_str(),
+                         shortest(static_cast<float>(analysis_report::bandCentre(k))).c_str());
+            continue;
+        }
         std::fprintf(file, "%s,%s,%s,%s,%s,%s,%s\n", time.c_str(),
                      shortest(static_cast<float>(analysis_report::bandCentre(k))).c_str(),
                      shortest(r.balance[k]).c_str(), shortest(r.level[k]).c_str(),
                      shortest(r.spread[k]).c_str(), shortest(r.taper[k]).c_str(),
                      shortest(r.highlight[k]).c_str());
+    }
 }
 
 bool CsvSeriesWriter::commit() {

@@ -148,10 +148,21 @@ void FilePlot::drawPanels(const FileSummary& summary) {
     canvas.fill(spreadPanel.left, spreadPanel.top, spreadPanel.right, spreadPanel.bottom,
                 kPanelEmpty);
     canvas.fill(phaseStrip.left, phaseStrip.top, phaseStrip.right, phaseStrip.bottom, kStripEmpty);
+    // A band the sample rate cannot carry is no silence: its rows are left blank, in the
+    // picture's ground colour.
+    for (int k = 0; k < kAnalysedBands; ++k) {
+        if (summary.bands[k].carried) continue;
+        const int row = kAnalysedBands - 1 - k;
+        canvas.fill(balancePanel.left, balancePanel.top + row * kBalanceRow, balancePanel.right,
+                    balancePanel.top + (row + 1) * kBalanceRow - 1, kBackground);
+        canvas.fill(spreadPanel.left, spreadPanel.top + row * kSpreadRow, spreadPanel.right,
+                    spreadPanel.top + (row + 1) * kSpreadRow - 1, kBackground);
+    }
     for (int x = 0; x < columns; ++x) {
         const Column c = column(x, columns, seconds);
         if (!c.any) continue;
         for (int k = 0; k < kAnalysedBands; ++k) {
+            if (!summary.bands[k].carried) continue;
             const int row = kAnalysedBands - 1 - k; // 20 kHz at the top
             const int bx = balancePanel.left + x;
             const Rgb b = plot_colours::balance(c.balance[k], c.level[k]);

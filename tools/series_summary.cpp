@@ -1,5 +1,6 @@
 #include "tools/series_summary.h"
 
+#include "engine/meter_query.h"
 #include "tools/analysis_report.h"
 
 #include <algorithm>
@@ -22,6 +23,7 @@ float weightedPercentile(std::vector<std::pair<float, float>>& pairs, double fra
 void SeriesSummary::accumulate(const MeterReading& r, double w) {
     counted = true;
     for (int k = 0; k < kAnalysedBands; ++k) {
+        if (isUncarriedBand(r.taper[k])) continue;
         Accumulator& a = sums[k];
         const double db = analysis_report::balanceDecibels(r.balance[k]);
         a.weight += w;
@@ -50,7 +52,7 @@ void SeriesSummary::add(const MeterReading& r) {
     latest = r;
     any = true;
     for (int k = 0; k < kAnalysedBands; ++k) {
-        const bool above = r.spread[k] > criteria.threshold;
+        const bool above = !isUncarriedBand(r.taper[k]) && r.spread[k] > criteria.threshold;
         if (above && !open[k]) {
             open[k] = true;
             openSince[k] = r.time;
@@ -71,8 +73,12 @@ FileSummary SeriesSummary::finish(double endTime) {
     for (int k = 0; k < kAnalysedBands; ++k) {
         if (open[k]) closeRun(k, std::max(endTime, openSince[k]));
         Accumulator& a = sums[k];
-        if (a.weight <= 0.0) continue;
         BandSummary& b = s.bands[k];
+        // Every reading counts for a band the rate carries; one without any was never carried.
+        if (a.weight <= 0.0) {
+            b.carried = !any;
+            continue;
+        }
         b.levelMean = a.level / a.weight;
         b.levelP95 = weightedPercentile(a.levels, 0.95);
         b.balanceDbMean = a.balanceDb / a.weight;

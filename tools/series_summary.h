@@ -23,6 +23,8 @@ struct BandSummary {
     double spreadMean = 0.0;
     float spreadMax = 0.0f;
     double spreadOverHalfShare = 0.0; // opposite more often than alike
+    // False for a band the file's sample rate cannot carry: it has no values.
+    bool carried = true;
 };
 
 // A stretch of time in which one or more bands stayed out of phase. Stretches of different

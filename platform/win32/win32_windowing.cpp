@@ -2,6 +2,8 @@
 // name.
 #include "platform/windowing.h"
 
+#include "platform/win32/win32_enlarged.h"
+
 #include <windows.h>
 
 #include <ole2.h>
@@ -56,8 +58,16 @@ bool unregisterClass(const char* name, ModuleHandle module) {
 
 WindowHandle createWindow(const char* className, const char* title, uint32_t style, int x, int y,
                           int width, int height, WindowHandle parent, ModuleHandle module) {
-    return handleOf(CreateWindowExA(0, className, title, style, x, y, width, height, hwnd(parent),
-                                    nullptr, instance(module), nullptr));
+    // On a dense screen the window is made enlarged from the start (win32_enlarged.h); one
+    // whose pixels cannot be had is not made at all, since the host was told the larger size.
+    const int n = win32::chooseScale(hwnd(parent));
+    HWND window = CreateWindowExA(0, className, title, style, x * n, y * n, width * n, height * n,
+                                  hwnd(parent), nullptr, instance(module), nullptr);
+    if (window && n > 1 && !win32::enlarge(window, n, width, height)) {
+        DestroyWindow(window);
+        window = nullptr;
+    }
+    return handleOf(window);
 }
 
 bool destroyWindow(WindowHandle window) {
@@ -79,6 +89,12 @@ intptr_t getWindowUserData(WindowHandle window) {
 bool getWindowRect(WindowHandle window, Box* screenRect) {
     RECT r;
     if (!screenRect || !GetWindowRect(hwnd(window), &r)) return false;
+    // An enlarged window spans its client size from its origin: a position from
+    // `getCursorPos` less this origin is the client pixel under the pointer.
+    if (const int n = win32::scaleOf(hwnd(window))) {
+        r.right = r.left + (r.right - r.left) / n;
+        r.bottom = r.top + (r.bottom - r.top) / n;
+    }
     *screenRect = {r.left, r.top, r.right, r.bottom};
     return true;
 }
@@ -96,12 +112,26 @@ uint32_t getWindowStyle(WindowHandle window) {
 }
 
 bool setWindowSize(WindowHandle window, int width, int height) {
-    return SetWindowPos(hwnd(window), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER) != 0;
+    const int n = win32::scaleOf(hwnd(window));
+    if (n == 0)
+        return SetWindowPos(hwnd(window), nullptr, 0, 0, width, height,
+                            SWP_NOMOVE | SWP_NOZORDER) != 0;
+    return win32::resizeEnlarged(hwnd(window), width, height) &&
+           SetWindowPos(hwnd(window), nullptr, 0, 0, width * n, height * n,
+                        SWP_NOMOVE | SWP_NOZORDER) != 0;
 }
 
 bool screenToClient(WindowHandle window, Position* point) {
     if (!point) return false;
     POINT p{point->x, point->y};
+    if (win32::scaleOf(hwnd(window))) {
+        // On the screen the toolkit sees (`getWindowRect`, `getCursorPos`) an enlarged window
+        // spans its client size from its origin.
+        POINT origin{0, 0};
+        if (!ClientToScreen(hwnd(window), &origin)) return false;
+        *point = {p.x - origin.x, p.y - origin.y};
+        return true;
+    }
     MapWindowPoints(nullptr, hwnd(window), &p, 1);
     *point = {p.x, p.y};
     return true;
@@ -110,8 +140,10 @@ bool screenToClient(WindowHandle window, Position* point) {
 bool bringWindowToTop(WindowHandle window) {
     return BringWindowToTop(hwnd(window)) != 0;
 }
-int windowScale(WindowHandle) {
-    return 1;
+
+int windowScale(WindowHandle window) {
+    if (const int n = win32::scaleOf(hwnd(window))) return n;
+    return win32::chooseScale(hwnd(window));
 }
 
 int getSystemMetrics(int index) {
@@ -121,7 +153,9 @@ int getSystemMetrics(int index) {
 bool getUpdateRect(WindowHandle window, Box* updateRect) {
     RECT r{};
     const bool damaged = GetUpdateRect(hwnd(window), &r, FALSE) != 0;
-    if (updateRect) *updateRect = {r.left, r.top, r.right, r.bottom};
+    Box box{r.left, r.top, r.right, r.bottom};
+    if (win32::scaleOf(hwnd(window))) box = win32::toClientBox(hwnd(window), r);
+    if (updateRect) *updateRect = box;
     return damaged;
 }
 
@@ -129,27 +163,49 @@ namespace {
 // The paint record lives from BeginPaint to EndPaint, which needs it back whole (it restores
 // the caret and releases the device the record names); one paint at a time per thread.
 thread_local PAINTSTRUCT currentPaint;
+// For an enlarged window: the device on its client pixels handed out for the paint in
+// progress (null when none could be had), presented at the end.
+thread_local bool enlargedPaint = false;
+thread_local HDC enlargedPaintDevice = nullptr;
 } // namespace
 
 DeviceHandle beginPaint(WindowHandle window, Box* paintRect) {
     HDC device = BeginPaint(hwnd(window), &currentPaint);
-    if (paintRect)
-        *paintRect = {currentPaint.rcPaint.left, currentPaint.rcPaint.top,
-                      currentPaint.rcPaint.right, currentPaint.rcPaint.bottom};
+    Box box{currentPaint.rcPaint.left, currentPaint.rcPaint.top, currentPaint.rcPaint.right,
+            currentPaint.rcPaint.bottom};
+    if (device && win32::scaleOf(hwnd(window))) {
+        box = win32::toClientBox(hwnd(window), currentPaint.rcPaint);
+        device = win32::acquireDevice(hwnd(window), &box);
+        enlargedPaint = true;
+        enlargedPaintDevice = device;
+    }
+    if (paintRect) *paintRect = box;
     return reinterpret_cast<DeviceHandle>(device);
 }
 
 void endPaint(WindowHandle window, DeviceHandle device) {
-    if (currentPaint.hdc != dc(device)) return; // not the device of the paint in progress
+    if (enlargedPaint) {
+        if (enlargedPaintDevice != dc(device)) return;
+        if (device) win32::releaseDevice(dc(device));
+        enlargedPaint = false;
+        enlargedPaintDevice = nullptr;
+    } else if (currentPaint.hdc != dc(device)) {
+        return; // not the device of the paint in progress
+    }
     EndPaint(hwnd(window), &currentPaint);
     currentPaint = PAINTSTRUCT{};
 }
 
 DeviceHandle getWindowDevice(WindowHandle window) {
+    if (win32::scaleOf(hwnd(window)))
+        return reinterpret_cast<DeviceHandle>(win32::acquireDevice(hwnd(window), nullptr));
     return reinterpret_cast<DeviceHandle>(GetDC(hwnd(window)));
 }
 
 void releaseWindowDevice(WindowHandle window, DeviceHandle device) {
+    // A device on an enlarged window's pixels goes back to the home even when the window has
+    // gone meanwhile.
+    if (win32::releaseDevice(dc(device))) return;
     ReleaseDC(hwnd(window), dc(device));
 }
 
@@ -173,6 +229,7 @@ bool isKeyDown(int virtualKey) {
 bool getCursorPos(Position* screenPoint) {
     POINT p;
     if (!screenPoint || !GetCursorPos(&p)) return false;
+    p = win32::onToolkitScreen(p);
     *screenPoint = {p.x, p.y};
     return true;
 }

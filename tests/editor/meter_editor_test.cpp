@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -413,6 +414,36 @@ TEST_F(MeterEditorTest, TheBottomBarIsTheLowestBandAndTheTopBarTheHighest) {
     EXPECT_NE(platform::headless::pixel(window, 24 + 2, 202), eraser);
     EXPECT_NE(platform::headless::pixel(window, 24 + 2, 206), eraser);
     EXPECT_EQ(platform::headless::pixel(window, 24 + 178, 202), eraser);
+}
+
+// At 8 kHz the bands from 4 kHz up lie at or above half the rate: their rows show nothing but
+// the row's own colour, while a 1 kHz tone lights its band.
+TEST_F(MeterEditorTest, RowsOfBandsTheRateCannotCarryStayEmpty) {
+    effect->setSampleRate(8000.0f);
+    std::vector<float> left(8000), right(8000);
+    for (std::size_t n = 0; n < left.size(); ++n) {
+        left[n] = static_cast<float>(0.5 * std::sin(2.0 * 3.141592653589793 * 1000.0 * n / 8000.0));
+        right[n] =
+            static_cast<float>(0.3 * std::sin(2.0 * 3.141592653589793 * 1000.0 * n / 8000.0 + 1.0));
+    }
+    float* in[2] = {left.data(), right.data()};
+    effect->processReplacing(in, in, 8000);
+    open();
+    hostIdle();
+    hostIdle();
+    const std::uint32_t eraser = platform::makeColorRef(20, 20, 30);
+    for (int k = 0; k < 30; ++k) {
+        const int top = 28 + 6 * (29 - k);
+        int lit = 0;
+        for (int y = top; y < top + 5; ++y)
+            for (int x = 24; x < 24 + 182; ++x)
+                lit += platform::headless::pixel(window, x, y) != eraser;
+        if (k >= 22) {
+            EXPECT_EQ(lit, 0) << "band " << k;
+        } else if (k == 16) {
+            EXPECT_GT(lit, 5 * 5) << "band " << k;
+        }
+    }
 }
 
 TEST_F(MeterEditorTest, EveryIdleRedrawsAllThirtyBarsAlsoOnSilence) {

@@ -1,6 +1,7 @@
 // Block processing: the pass-through, the level and anti-phase averages, the smoothing
 // factors, and what non-finite input does to them.
 
+#include "engine/meter_query.h"
 #include "meter_effect_probe.h"
 #include "test_signals.h"
 
@@ -205,6 +206,44 @@ TEST(Metering, AbsurdlyLargeSamplesCannotOverflowAnyState) {
         EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << i;
     }
     EXPECT_EQ(e->getMeterValue(MeterEffect::kLevelMeter + 16), 1.0f);
+}
+
+// A band centred at or above half the rate holds only aliases: a 1 kHz tone at 8 kHz lit the
+// 6.3 to 12.5 kHz bands almost fully, and at 22.05 kHz the 20 kHz band. Such bands read as
+// silence, marked as not carried; every other band reads what its averages say.
+TEST(Metering, BandsAtOrAboveHalfTheRateReadSilenceAndTheOthersTheirAverages) {
+    struct Case {
+        float rate;
+        int firstUncarried;
+    };
+    const Case cases[] = {
+        {8000.0f, 22}, {16000.0f, 25}, {22050.0f, 27}, {32000.0f, 28}, {44100.0f, 30}};
+    for (const Case& c : cases) {
+        auto e = makeProbe();
+        auto twin = makeProbe(); // at 44.1 kHz every band is carried
+        for (auto* effect : {e.get(), twin.get()})
+            effect->setParameter(MeterEffect::kHighlightCurve, 0.5f);
+        e->setSampleRate(c.rate);
+        const auto n = static_cast<std::size_t>(c.rate);
+        e->feed(sine(1000, 0.5, c.rate, n),
+                concat({noise(0.5, n / 2, 7), sine(1000, 0.5, c.rate, n - n / 2)}));
+        EXPECT_GT(e->getMeterValue(MeterEffect::kLevelMeter + 16), 0.8f) << c.rate;
+        for (int k = 0; k < 30; ++k) {
+            const std::string where = std::to_string(c.rate) + " Hz, band " + std::to_string(k);
+            ASSERT_TRUE(std::isfinite(e->level(0, k)) && std::isfinite(e->level(1, k)) &&
+                        std::isfinite(e->antiPhase(k)))
+                << where;
+            twin->setLevels(k, e->level(0, k), e->level(1, k));
+            twin->setAntiPhase(k, e->antiPhase(k));
+            const bool carried = k < c.firstUncarried;
+            const float expected[5] = {0.5f, 0.0f, 0.0f, kUncarriedBandTaper, 0.0f};
+            for (int group = 0; group < 5; ++group) {
+                const int index = MeterEffect::kBalanceMeter + 30 * group + k;
+                const float want = carried ? twin->getMeterValue(index) : expected[group];
+                EXPECT_EQ(bits(e->getMeterValue(index)), bits(want)) << where << " index " << index;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // What several fuzz targets check: a failed check is a crash the fuzzer reports and keeps.
 
+#include "engine/meter_query.h"
 #include "fuzz_input.h"
 #include "host/effect_base.h"
 #include "host/effect_record.h"
@@ -18,11 +19,12 @@ namespace fuzz {
     std::abort();
 }
 
-// Every meter value a host or editor may read is a number from 0 to 1.
+// Every meter value a host or editor may read is a number from 0 to 1, or the taper mark of a
+// band the rate cannot carry.
 inline void checkMeters(EffectBase* effect) {
     for (int index = 0; index < 170; ++index) {
         const float v = effect->getMeterValue(index);
-        if (!(v >= 0.0f && v <= 1.0f)) fail("meter value outside 0..1", index);
+        if (!isMeterValueInRange(index, v)) fail("meter value outside 0..1", index);
     }
 }
 

@@ -149,6 +149,39 @@ TEST_F(TrobPlot, ThePictureShowsBalanceLevelSpreadAndThePhaseProblem) {
     EXPECT_NE(plain.out.find("1 phase problem\n"), std::string::npos) << plain.out;
 }
 
+// At 8 kHz the eight bands from 4 kHz up lie at or above half the rate: their rows in both
+// panels are left blank, in the picture's ground colour, unlike the black of a silent band.
+TEST_F(TrobPlot, RowsOfBandsTheRateCannotCarryAreLeftBlank) {
+    const auto file = writeFile("low.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 8000, 2.0,
+                                [](int, std::size_t i) { return tone(1000, 8000, i); });
+    const fs::path png = dir / "low.png";
+    const TrobRun r = trob("plot '" + file.string() + "' --out '" + png.string() + "' --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    Picture p;
+    ASSERT_TRUE(readPng(png, p));
+    const auto ground = p.at(p.width - 3, 3);
+    auto isGround = [&](int x, int y) {
+        const auto c = p.at(x, y);
+        return c.r == ground.r && c.g == ground.g && c.b == ground.b;
+    };
+    for (const Panel& panel :
+         {jsonPanel(r.out, "balance_panel"), jsonPanel(r.out, "spread_panel")}) {
+        ASSERT_GT(panel.rowHeight, 1) << r.out;
+        for (int row = 0; row < 30; ++row) {
+            // Time ticks cross every row; everything else of a blank row is ground.
+            int blank = 0;
+            const int y = panel.top + row * panel.rowHeight + panel.rowHeight / 2;
+            for (int x = panel.left; x < panel.right; ++x)
+                blank += isGround(x, y);
+            const int width = panel.right - panel.left;
+            if (row < 8)
+                EXPECT_GT(blank, width * 95 / 100) << "row " << row;
+            else
+                EXPECT_EQ(blank, 0) << "row " << row;
+        }
+    }
+}
+
 TEST_F(TrobPlot, AFileThatCannotBeReadGivesItsErrorAndNoPicture) {
     const fs::path text = dir / "notes.txt";
     std::ofstream(text) << "not audio\n";

@@ -5,6 +5,8 @@
 //   windows_session_check audio OUT.f32 RATE SECONDS
 //   windows_session_check window CAPTURE.bmp AUDIO.f32 RATE SECONDS PICTURE_DIR
 //   windows_session_check drag CALLS.txt PARAMETER
+//   windows_session_check enlarged PLAIN.bmp ENLARGED.bmp SCALE PICTURE.png
+//   windows_session_check same-drag PLAIN_CALLS.txt ENLARGED_CALLS.txt PARAMETER
 
 #include "host/opcodes.h"
 #include "resources/bmp_reader.h"
@@ -186,6 +188,80 @@ int checkDrag(const std::string& callsPath, int parameter) {
     return ok ? 0 : 1;
 }
 
+bool readCapture(const std::string& path, DecodedPicture& picture) {
+    std::vector<std::uint8_t> bytes;
+    if (readFile(path, bytes) && readBmp(bytes.data(), bytes.size(), picture)) return true;
+    std::printf("FAIL cannot read the capture %s\n", path.c_str());
+    return false;
+}
+
+// The enlarged capture shows every pixel of the plain one as a scale x scale block.
+int compareEnlarged(const std::string& plainPath, const std::string& enlargedPath, int scale,
+                    const std::string& picturePath) {
+    DecodedPicture plain, enlarged;
+    if (!readCapture(plainPath, plain) || !readCapture(enlargedPath, enlarged)) return 1;
+    if (scale < 1 || enlarged.width != plain.width * scale ||
+        enlarged.height != plain.height * scale) {
+        std::printf("FAIL the enlarged capture is %d x %d, not %d times %d x %d\n", enlarged.width,
+                    enlarged.height, scale, plain.width, plain.height);
+        return 1;
+    }
+    int differing = 0;
+    for (int y = 0; y < enlarged.height; ++y)
+        for (int x = 0; x < enlarged.width; ++x) {
+            const std::uint32_t want =
+                plain.pixels[static_cast<std::size_t>(y / scale * plain.width + x / scale)];
+            const std::uint32_t got =
+                enlarged.pixels[static_cast<std::size_t>(y * enlarged.width + x)];
+            if (want != got && ++differing <= 3)
+                std::printf("  (%d, %d): plain %06x, enlarged %06x\n", x, y, want, got);
+        }
+    platform::writePng(picturePath, enlarged.width, enlarged.height, enlarged.pixels.data());
+    std::printf("%s: the %dx capture %s %s the plain one enlarged (%d of %d pixels differ)\n",
+                differing ? "FAIL" : "ok", scale, enlargedPath.c_str(),
+                differing ? "differs from" : "equals", differing, enlarged.width * enlarged.height);
+    return differing ? 1 : 0;
+}
+
+// The parameter's host calls, repeats of the same automation value taken as one (how often
+// the editor polls an unmoved pointer depends on timing).
+bool editCalls(const std::string& path, int parameter, std::vector<std::string>& calls) {
+    std::ifstream in(path);
+    if (!in) return false;
+    int opcode = 0, index = 0;
+    long long value = 0;
+    float opt = 0.0f;
+    while (in >> opcode >> index >> value >> opt) {
+        if (index != parameter) continue;
+        char line[64];
+        if (opcode == audioMasterAutomate)
+            std::snprintf(line, sizeof line, "automate %.9g", static_cast<double>(opt));
+        else if (opcode == audioMasterBeginEdit)
+            std::snprintf(line, sizeof line, "begin edit");
+        else if (opcode == audioMasterEndEdit)
+            std::snprintf(line, sizeof line, "end edit");
+        else
+            continue;
+        if (calls.empty() || calls.back() != line) calls.emplace_back(line);
+    }
+    return true;
+}
+
+int compareDrags(const std::string& plainPath, const std::string& enlargedPath, int parameter) {
+    std::vector<std::string> plain, enlarged;
+    if (!editCalls(plainPath, parameter, plain) || !editCalls(enlargedPath, parameter, enlarged)) {
+        std::printf("FAIL cannot read %s or %s\n", plainPath.c_str(), enlargedPath.c_str());
+        return 1;
+    }
+    const bool same = !plain.empty() && plain == enlarged;
+    std::printf("%s: parameter %d's host calls of the enlarged drag %s the plain drag's:\n",
+                same ? "ok" : "FAIL", parameter, same ? "equal" : "differ from");
+    for (std::size_t i = 0; i < std::max(plain.size(), enlarged.size()); ++i)
+        std::printf("  %-24s %s\n", i < plain.size() ? plain[i].c_str() : "-",
+                    i < enlarged.size() ? enlarged[i].c_str() : "-");
+    return same ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -195,6 +271,10 @@ int main(int argc, char** argv) {
     if (command == "window" && argc == 7)
         return compareWindow(argv[2], argv[3], std::atof(argv[4]), std::atof(argv[5]), argv[6]);
     if (command == "drag" && argc == 4) return checkDrag(argv[2], std::atoi(argv[3]));
+    if (command == "enlarged" && argc == 6)
+        return compareEnlarged(argv[2], argv[3], std::atoi(argv[4]), argv[5]);
+    if (command == "same-drag" && argc == 5)
+        return compareDrags(argv[2], argv[3], std::atoi(argv[4]));
     std::fprintf(stderr, "usage: see the top of windows_session_check.cpp\n");
     return 2;
 }

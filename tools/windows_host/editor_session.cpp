@@ -130,6 +130,8 @@ struct Session {
     PluginHost host;
     HWND hostWindow = nullptr;
     HWND editorWindow = nullptr;
+    // How many times its own size the plug-in shows the editor (from its reported size).
+    int scale = 1;
     int idles = 0;
     int status = 0;
     std::vector<std::string> facts;
@@ -170,8 +172,10 @@ DWORD WINAPI dragKnob(void* parameter) {
     auto* s = static_cast<Session*>(parameter);
     POINT origin{0, 0};
     ClientToScreen(s->editorWindow, &origin);
-    const POINT press{origin.x + kPressAt.x, origin.y + kPressAt.y};
-    const POINT target{origin.x + kDragTo.x, origin.y + kDragTo.y};
+    // On an enlarged editor the same points of the picture: the middle of their blocks.
+    const int n = s->scale;
+    const POINT press{origin.x + kPressAt.x * n + n / 2, origin.y + kPressAt.y * n + n / 2};
+    const POINT target{origin.x + kDragTo.x * n + n / 2, origin.y + kDragTo.y * n + n / 2};
     WPARAM result = 0;
     sendMove(press);
     POINT seen{};
@@ -213,6 +217,15 @@ LRESULT CALLBACK hostWindowProcedure(HWND window, UINT message, WPARAM wParam, L
         if (!s || wParam != 1) break;
         s->host.dispatch(effEditIdle);
         if (++s->idles == kIdlesBeforeCapture) {
+            // Part of the window exposed, as when another window moved away from it: erased
+            // and painted again, it must show what it showed. The edges cut through an
+            // enlarged editor's pixel blocks.
+            RECT client{};
+            GetClientRect(s->editorWindow, &client);
+            const RECT exposed{client.right / 3 + 1, client.bottom / 4 + 1,
+                               client.right * 2 / 3 + 1, client.bottom * 3 / 4 + 1};
+            InvalidateRect(s->editorWindow, &exposed, TRUE);
+            UpdateWindow(s->editorWindow);
             if (!captureWindow(s->editorWindow, s->path("window.bmp")))
                 s->fail("capture window.bmp");
             if (!s->options.drag) {
@@ -302,6 +315,9 @@ bool openEditor(Session& s) {
     }
     const int width = rect->right - rect->left, height = rect->bottom - rect->top;
     s.fact("editor rectangle: " + std::to_string(width) + " x " + std::to_string(height));
+    s.scale = std::max(1, width / kEditorWidth);
+    if (width != kEditorWidth * s.scale || height != kEditorHeight * s.scale)
+        s.fail("the editor rectangle is not a whole multiple of the editor's size");
     RECT outer{0, 0, width, height};
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     AdjustWindowRect(&outer, style, FALSE);
@@ -342,8 +358,13 @@ bool openEditor(Session& s) {
     GetClientRect(s.editorWindow, &client);
     s.fact("editor window: " + std::to_string(client.right) + " x " +
            std::to_string(client.bottom));
-    if (client.right != kEditorWidth || client.bottom != kEditorHeight)
+    if (client.right != kEditorWidth * s.scale || client.bottom != kEditorHeight * s.scale)
         s.fail("editor window size");
+    // Asked again with the editor open: the size the window has.
+    rect = nullptr;
+    if (s.host.dispatch(effEditGetRect, 0, 0, &rect) != 1 || !rect ||
+        rect->right - rect->left != client.right || rect->bottom - rect->top != client.bottom)
+        s.fail("effEditGetRect after the open differs from the window's size");
     return true;
 }
 
