@@ -1,5 +1,8 @@
 // The built plug-in's editor on a real X server (Xvfb): opened in a host's top-level window,
 // driven with real input, compared with the headless home, and put through what hosts do.
+// A gesture moves on one step each time the editor's drag loop asks the host for idle, so
+// every poll of the loop sees a settled state; the same gesture on the headless home must
+// tell its host the same (repeats of a line counted once) and show the same pixels.
 
 #include <gtest/gtest.h>
 
