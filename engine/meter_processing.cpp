@@ -1,4 +1,6 @@
 // Block processing: pass the audio through and measure it band by band, sample by sample.
+// What the editor reads (the averages, band outputs and sign flags) is published once per
+// block, after its last sample: the display tolerates values at most one block old.
 
 #include "engine/meter_effect.h"
 

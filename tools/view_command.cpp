@@ -195,6 +195,224 @@ private:
     snd_pcm_t* pcm = nullptr;
 };
 
+// The display the view's window lives on; closed when the view ends.
+struct DisplayConnection {
+    Display* display = nullptr;
+    DisplayConnection() = default;
+    DisplayConnection(const DisplayConnection&) = delete;
+    DisplayConnection& operator=(const DisplayConnection&) = delete;
+    ~DisplayConnection() {
+        if (display) XCloseDisplay(display);
+    }
+    bool open(std::string* error) {
+        display = XOpenDisplay(nullptr);
+        if (!display) {
+            const char* name = std::getenv("DISPLAY");
+            *error = name && *name ? std::string("cannot open the X display '") + name + "'"
+                                   : "no X display: DISPLAY is not set";
+            return false;
+        }
+        XSetErrorHandler(&ignoreXError);
+        return true;
+    }
+};
+
+// What runs through the plug-in: the capture device, a file, or the demo signal.
+struct AudioInput {
+    std::unique_ptr<AudioSource> source;
+    AlsaStream capture;
+    double rate = 44100.0;
+
+    bool open(Options& o, std::string* error) {
+        rate = o.rate.value_or(44100.0);
+        if (o.capture)
+            return capture.open(true, static_cast<unsigned>(rate), o.settings.blockSize, error);
+        if (o.file) {
+            auto reader = std::make_unique<AudioFileReader>();
+            if (!reader->open(*o.file)) {
+                *error = reader->error();
+                return false;
+            }
+            if (reader->channels() > 2) {
+                *error = *o.file + " has " + std::to_string(reader->channels()) +
+                         " channels; only mono and stereo files can be viewed";
+                return false;
+            }
+            rate = reader->sampleRate();
+            source = std::move(reader);
+            return true;
+        }
+        source = std::make_unique<DemoSignal>(rate);
+        if (!o.settings.highlightCurve) o.settings.highlightCurve = DemoSignal::kHighlightCurve;
+        return true;
+    }
+};
+
+// Loads the plug-in, which must be the analyser; false with the reason otherwise.
+bool loadAnalyser(Options& o, PluginHost& host, std::string* error) {
+    if (o.plugin.empty() && (o.plugin = trob::defaultPlugin(*error)).empty()) return false;
+    if (!host.load(o.plugin)) {
+        *error = host.error();
+        return false;
+    }
+    return isTrobAnalyser(host, o.plugin, *error);
+}
+
+void printEditsOf(PluginHost& host) {
+    host.setCallHook([](const HostCall& call) {
+        const auto name = [&] {
+            return call.index >= 11 && call.index <= 14 ? kParameterNames[call.index - 11] : "?";
+        };
+        if (call.opcode == audioMasterAutomate)
+            std::printf("automation: parameter %d (%s) = %.4f\n", call.index, name(),
+                        static_cast<double>(call.opt));
+        else if (call.opcode == audioMasterBeginEdit)
+            std::printf("begin edit: parameter %d (%s)\n", call.index, name());
+        else if (call.opcode == audioMasterEndEdit)
+            std::printf("end edit: parameter %d (%s)\n", call.index, name());
+        else
+            return;
+        std::fflush(stdout);
+    });
+}
+
+// The plug-in switched on at the input's rate, with the options' parameters.
+void startPlugin(PluginHost& host, const Options& o, double rate) {
+    host.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+    host.dispatch(effSetBlockSize, 0, o.settings.blockSize);
+    host.dispatch(effMainsChanged, 0, 1);
+    o.settings.forEachSetParameter(
+        [&](std::int32_t index, float value) { host.setParameter(index, value); });
+    if (o.verbose) printEditsOf(host);
+}
+
+// A top-level window of the editor's size that the user cannot resize, and whose closing the
+// window manager announces rather than performs.
+struct ViewWindow {
+    Window id = 0;
+    Atom deleteWindow = 0;
+
+    void create(Display* display, int width, int height, const std::string& title) {
+        id = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0,
+                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 0, 0,
+                                 0);
+        XStoreName(display, id, title.c_str());
+        XSizeHints* hints = XAllocSizeHints();
+        if (hints) {
+            hints->flags = PMinSize | PMaxSize;
+            hints->min_width = hints->max_width = width;
+            hints->min_height = hints->max_height = height;
+            XSetWMNormalHints(display, id, hints);
+            XFree(hints);
+        }
+        deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+        XSetWMProtocols(display, id, &deleteWindow, 1);
+        XSelectInput(display, id, StructureNotifyMask);
+        XMapWindow(display, id);
+        XSync(display, False);
+    }
+};
+
+// The audio thread: the input through the plug-in in real time, played when `playing`, else
+// paced by the clock (the capture paces itself).
+class AudioThread {
+public:
+    AudioThread(PluginHost& host, AudioInput& input, AlsaStream& playback, bool playing,
+                bool capture, int block)
+        : host(host), input(input), playback(playback), playing(playing), capture(capture),
+          block(block) {}
+    ~AudioThread() { stop(); }
+    AudioThread(const AudioThread&) = delete;
+    AudioThread& operator=(const AudioThread&) = delete;
+
+    void start() {
+        thread = std::thread([this] { run(); });
+    }
+    void stop() {
+        running = false;
+        if (thread.joinable()) thread.join();
+    }
+    // The capture broke off: the view ends.
+    const std::atomic<bool>& failed() const { return audioFailed; }
+
+private:
+    void run() {
+        std::vector<float> inL(static_cast<std::size_t>(block)), inR(inL.size()), outL(inL.size()),
+            outR(inL.size()), interleaved(2 * inL.size());
+        float* in[2] = {inL.data(), inR.data()};
+        float* out[2] = {outL.data(), outR.data()};
+        const auto blockTime = std::chrono::duration<double>(block / input.rate);
+        auto next = std::chrono::steady_clock::now();
+        while (running) {
+            if (capture) {
+                if (!input.capture.transfer(interleaved.data(), block)) {
+                    audioFailed = true;
+                    return;
+                }
+                for (int i = 0; i < block; ++i) {
+                    inL[static_cast<std::size_t>(i)] = interleaved[2 * static_cast<std::size_t>(i)];
+                    inR[static_cast<std::size_t>(i)] =
+                        interleaved[2 * static_cast<std::size_t>(i) + 1];
+                }
+            } else {
+                std::int64_t got = input.source->read(inL.data(), inR.data(), block);
+                if (got < 0) got = 0; // a read error ends the audio: silence from here
+                for (auto i = static_cast<std::size_t>(got); i < inL.size(); ++i)
+                    inL[i] = inR[i] = 0.0f;
+            }
+            host.processReplacing(in, out, block);
+            if (playing) {
+                for (std::size_t i = 0; i < outL.size(); ++i) {
+                    interleaved[2 * i] = outL[i];
+                    interleaved[2 * i + 1] = outR[i];
+                }
+                if (!playback.transfer(interleaved.data(), block)) playing = false;
+            } else if (!capture) {
+                next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(blockTime);
+                std::this_thread::sleep_until(next);
+            }
+        }
+    }
+
+    PluginHost& host;
+    AudioInput& input;
+    AlsaStream& playback;
+    bool playing;
+    const bool capture;
+    const int block;
+    std::atomic<bool> running{true};
+    std::atomic<bool> audioFailed{false};
+    std::thread thread;
+};
+
+// Idles the editor until the window is closed or destroyed, a signal comes or the audio
+// fails; true when the window was destroyed (by the window manager or another program).
+bool runEventLoop(Display* display, const ViewWindow& window, PluginHost& host,
+                  const std::atomic<bool>& audioFailed) {
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    bool windowGone = false;
+    const auto period = std::chrono::microseconds(1000000 / kIdlesPerSecond);
+    auto nextIdle = std::chrono::steady_clock::now();
+    while (!interrupted && !windowGone && !audioFailed) {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == ClientMessage &&
+                static_cast<Atom>(event.xclient.data.l[0]) == window.deleteWindow)
+                interrupted = true;
+            else if (event.type == DestroyNotify && event.xdestroywindow.window == window.id)
+                windowGone = true;
+        }
+        if (windowGone || interrupted) break;
+        host.dispatch(effEditIdle);
+        host.clearCalls(); // the host keeps no record over a long session
+        nextIdle += period;
+        std::this_thread::sleep_until(nextIdle);
+    }
+    return windowGone;
+}
+
 } // namespace
 
 int viewCommand(int argc, char** argv) {
@@ -208,76 +426,23 @@ int viewCommand(int argc, char** argv) {
 
     // The plug-in first: a file that is not the analyser ends the run before any window.
     std::string error;
-    if (o.plugin.empty() && (o.plugin = trob::defaultPlugin(error)).empty()) return failure(error);
     PluginHost host;
-    if (!host.load(o.plugin)) return failure(host.error());
-    std::string notAnalyser;
-    if (!isTrobAnalyser(host, o.plugin, notAnalyser)) return failure(notAnalyser);
+    if (!loadAnalyser(o, host, &error)) return failure(error);
 
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        const char* name = std::getenv("DISPLAY");
-        return failure(name && *name ? std::string("cannot open the X display '") + name + "'"
-                                     : "no X display: DISPLAY is not set");
-    }
-    struct DisplayCloser {
-        Display* d;
-        ~DisplayCloser() { XCloseDisplay(d); }
-    } closer{display};
-    XSetErrorHandler(&ignoreXError);
-
-    std::unique_ptr<AudioSource> source;
-    AlsaStream capture;
-    double rate = o.rate.value_or(44100.0);
-    if (o.capture) {
-        std::string error;
-        if (!capture.open(true, static_cast<unsigned>(rate), o.settings.blockSize, &error))
-            return failure(error);
-    } else if (o.file) {
-        auto reader = std::make_unique<AudioFileReader>();
-        if (!reader->open(*o.file)) return failure(reader->error());
-        if (reader->channels() > 2)
-            return failure(*o.file + " has " + std::to_string(reader->channels()) +
-                           " channels; only mono and stereo files can be viewed");
-        rate = reader->sampleRate();
-        source = std::move(reader);
-    } else {
-        source = std::make_unique<DemoSignal>(rate);
-        if (!o.settings.highlightCurve) o.settings.highlightCurve = DemoSignal::kHighlightCurve;
-    }
+    DisplayConnection x;
+    if (!x.open(&error)) return failure(error);
+    AudioInput input;
+    if (!input.open(o, &error)) return failure(error);
 
     AlsaStream playback;
     bool playing = false;
     if (!o.mute && !o.capture) {
-        std::string error;
-        playing = playback.open(false, static_cast<unsigned>(rate), o.settings.blockSize, &error);
+        playing =
+            playback.open(false, static_cast<unsigned>(input.rate), o.settings.blockSize, &error);
         if (!playing)
             std::fprintf(stderr, "trob view: %s; going on without sound\n", error.c_str());
     }
-
-    host.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
-    host.dispatch(effSetBlockSize, 0, o.settings.blockSize);
-    host.dispatch(effMainsChanged, 0, 1);
-    o.settings.forEachSetParameter(
-        [&](std::int32_t index, float value) { host.setParameter(index, value); });
-    if (o.verbose) {
-        host.setCallHook([](const HostCall& call) {
-            const auto name = [&] {
-                return call.index >= 11 && call.index <= 14 ? kParameterNames[call.index - 11]
-                                                            : "?";
-            };
-            if (call.opcode == audioMasterAutomate)
-                std::printf("automation: parameter %d (%s) = %.4f\n", call.index, name(),
-                            static_cast<double>(call.opt));
-            else if (call.opcode == audioMasterBeginEdit)
-                std::printf("begin edit: parameter %d (%s)\n", call.index, name());
-            else if (call.opcode == audioMasterEndEdit)
-                std::printf("end edit: parameter %d (%s)\n", call.index, name());
-            else
-                return;
-            std::fflush(stdout);
-        });
-    }
+    startPlugin(host, o, input.rate);
 
     EditorRect* rect = nullptr;
     host.dispatch(effEditGetRect, 0, 0, &rect);
@@ -285,105 +450,28 @@ int viewCommand(int argc, char** argv) {
     const int height = rect ? rect->bottom - rect->top : 0;
     if (width <= 0 || height <= 0) return failure("the plug-in reports no editor size");
 
-    const Window window =
-        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
-                            static_cast<unsigned>(height), 0, 0, 0);
-    const std::string title = "trob view - " + (o.capture ? std::string("capture")
-                                                : o.file  ? *o.file
-                                                          : std::string("demo"));
-    XStoreName(display, window, title.c_str());
-    XSizeHints* hints = XAllocSizeHints();
-    if (hints) {
-        hints->flags = PMinSize | PMaxSize;
-        hints->min_width = hints->max_width = width;
-        hints->min_height = hints->max_height = height;
-        XSetWMNormalHints(display, window, hints);
-        XFree(hints);
-    }
-    Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
-    XSetWMProtocols(display, window, &deleteWindow, 1);
-    XSelectInput(display, window, StructureNotifyMask);
-    XMapWindow(display, window);
-    XSync(display, False);
-
+    ViewWindow window;
+    window.create(x.display, width, height,
+                  "trob view - " + (o.capture ? std::string("capture")
+                                    : o.file  ? *o.file
+                                              : std::string("demo")));
     if (host.dispatch(effEditOpen, 0, 0,
-                      reinterpret_cast<void*>(static_cast<std::uintptr_t>(window))) != 1) {
+                      reinterpret_cast<void*>(static_cast<std::uintptr_t>(window.id))) != 1) {
         // Closed before the editor was in it: the user's choice, not a failure.
         XWindowAttributes attributes{};
-        if (!XGetWindowAttributes(display, window, &attributes)) return 0;
-        XDestroyWindow(display, window);
+        if (!XGetWindowAttributes(x.display, window.id, &attributes)) return 0;
+        XDestroyWindow(x.display, window.id);
         return failure("the plug-in's editor does not open in the window");
     }
 
-    // The audio thread: the source (or the capture) through the plug-in in real time.
-    std::atomic<bool> running{true};
-    std::atomic<bool> audioFailed{false};
-    std::thread audio([&] {
-        const int block = o.settings.blockSize;
-        std::vector<float> inL(static_cast<std::size_t>(block)), inR(inL.size()), outL(inL.size()),
-            outR(inL.size()), interleaved(2 * inL.size());
-        float* in[2] = {inL.data(), inR.data()};
-        float* out[2] = {outL.data(), outR.data()};
-        const auto blockTime = std::chrono::duration<double>(block / rate);
-        auto next = std::chrono::steady_clock::now();
-        while (running) {
-            if (o.capture) {
-                if (!capture.transfer(interleaved.data(), block)) {
-                    audioFailed = true;
-                    return;
-                }
-                for (int i = 0; i < block; ++i) {
-                    inL[static_cast<std::size_t>(i)] = interleaved[2 * static_cast<std::size_t>(i)];
-                    inR[static_cast<std::size_t>(i)] =
-                        interleaved[2 * static_cast<std::size_t>(i) + 1];
-                }
-            } else {
-                std::int64_t got = source->read(inL.data(), inR.data(), block);
-                if (got < 0) got = 0; // a read error ends the audio: silence from here
-                for (auto i = static_cast<std::size_t>(got); i < inL.size(); ++i)
-                    inL[i] = inR[i] = 0.0f;
-            }
-            host.processReplacing(in, out, block);
-            if (playing) {
-                for (std::size_t i = 0; i < outL.size(); ++i) {
-                    interleaved[2 * i] = outL[i];
-                    interleaved[2 * i + 1] = outR[i];
-                }
-                if (!playback.transfer(interleaved.data(), block)) playing = false;
-            } else if (!o.capture) {
-                next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(blockTime);
-                std::this_thread::sleep_until(next);
-            }
-        }
-    });
-
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    bool windowGone = false;
-    const auto period = std::chrono::microseconds(1000000 / kIdlesPerSecond);
-    auto nextIdle = std::chrono::steady_clock::now();
-    while (!interrupted && !windowGone && !audioFailed) {
-        while (XPending(display)) {
-            XEvent event;
-            XNextEvent(display, &event);
-            if (event.type == ClientMessage &&
-                static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow)
-                interrupted = true;
-            else if (event.type == DestroyNotify && event.xdestroywindow.window == window)
-                windowGone = true;
-        }
-        if (windowGone || interrupted) break;
-        host.dispatch(effEditIdle);
-        host.clearCalls(); // the host keeps no record over a long session
-        nextIdle += period;
-        std::this_thread::sleep_until(nextIdle);
-    }
-    running = false;
-    audio.join();
+    AudioThread audio(host, input, playback, playing, o.capture, o.settings.blockSize);
+    audio.start();
+    const bool windowGone = runEventLoop(x.display, window, host, audio.failed());
+    audio.stop();
     playback.drop();
     host.dispatch(effEditClose);
-    if (!windowGone) XDestroyWindow(display, window);
+    if (!windowGone) XDestroyWindow(x.display, window.id);
     host.unload();
-    if (audioFailed) return failure("the ALSA capture stopped");
+    if (audio.failed()) return failure("the ALSA capture stopped");
     return 0;
 }

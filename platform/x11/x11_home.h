@@ -108,6 +108,29 @@ private:
     unsigned long errorsBefore;
 };
 
+// The thread's connection, opened on demand (false without a display); closed with every
+// window's resources (x11_connection.cpp).
+bool openConnection();
+void closeConnection();
+
+// The pixels of a window (x11_present.cpp). The surface's box in client pixels.
+Box clientBox(const Record& r);
+// Adds a box of client pixels to what the next paint redraws.
+void addDamage(Record& r, const Box& box);
+// The server lost what it showed there: the next present pushes it again.
+void forget(Record& r, const Box& box);
+// An image buffer and a surface of the window's size; false when memory is short.
+bool sizeBuffers(Display* display, Record& r, int w, int h, int depth, Visual* visual);
+// Pushes to the server the pixels within `region` that differ from what it shows.
+void present(Record& r, const Box& region);
+// Frees the image, the graphics context, the surface and the drop receiver of a window.
+void freeRecordResources(Display* display, Record& r);
+
+// Events and messages (x11_events.cpp). Calls the window's procedure as the innermost one.
+intptr_t callProcedure(Window id, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// Screen pixels of a window to its client pixels: the client pixel each one shows.
+int toClient(int screen, int scale);
+
 // Whether the window's pixels reach the server through shared memory (MIT-SHM) rather than
 // in the requests themselves.
 bool presentsFromSharedMemory(WindowHandle window);

@@ -7,6 +7,7 @@
 #include "host/gui_editor/gui_editor.h"
 #include "platform/headless/headless.h"
 #include "platform/png_export.h"
+#include "tests/pictures/same_picture.h"
 #include "tests/views/views_fixtures.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/controls/control.h"
@@ -117,7 +118,7 @@ inline platform::ColorRef ref(Color c) {
     return platform::makeColorRef(c.red, c.green, c.blue);
 }
 
-// Compares a part of a window with the expected pixels; on a difference both pictures are
+// Compares a part of a window with the expected pixels; on a difference the pictures are
 // written as PNG files next to the test program and named in the failure.
 inline ::testing::AssertionResult samePixels(platform::WindowHandle window, const Rect& area,
                                              const std::vector<platform::ColorRef>& expected,
@@ -125,13 +126,10 @@ inline ::testing::AssertionResult samePixels(platform::WindowHandle window, cons
     const int w = area.width();
     const int h = area.height();
     std::vector<platform::ColorRef> actual(static_cast<std::size_t>(w * h));
-    int differing = 0;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y * w + x);
-            actual[i] = platform::headless::pixel(window, area.left + x, area.top + y);
-            differing += actual[i] != expected[i];
-        }
+        for (int x = 0; x < w; ++x)
+            actual[static_cast<std::size_t>(y * w + x)] =
+                platform::headless::pixel(window, area.left + x, area.top + y);
     const std::filesystem::path dir = std::filesystem::current_path();
     // TROB_KEEP_PICTURES=1 keeps every compared picture, to look at.
     if (std::getenv("TROB_KEEP_PICTURES")) {
@@ -145,13 +143,7 @@ inline ::testing::AssertionResult samePixels(platform::WindowHandle window, cons
         }
         platform::writePng((dir / (name + ".x8.png")).string(), w * kZoom, h * kZoom, large.data());
     }
-    if (differing == 0) return ::testing::AssertionSuccess();
-    const std::string actualPath = (dir / (name + ".actual.png")).string();
-    const std::string expectedPath = (dir / (name + ".expected.png")).string();
-    platform::writePng(actualPath, w, h, actual.data());
-    platform::writePng(expectedPath, w, h, expected.data());
-    return ::testing::AssertionFailure()
-           << differing << " pixels differ; see " << actualPath << " and " << expectedPath;
+    return pictures::samePicture(actual, expected, w, h, (dir / name).string());
 }
 
 } // namespace controls_test

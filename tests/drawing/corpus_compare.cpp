@@ -1,6 +1,7 @@
 // Compares the corpus as the soft raster drew it with the corpus as GDI drew it.
 // Usage: corpus_compare SOFT_DIRECTORY GDI_DIRECTORY FAILURE_DIRECTORY
-// Prints one line per case; writes soft, GDI and difference PNGs of every case that differs;
+// Prints one line per case; writes NAME.actual.png (soft), .expected.png (GDI) and
+// .difference.png of every case that differs;
 // exits 1 when a case fails its bar.
 #include <algorithm>
 #include <array>
@@ -8,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/png_export.h"
 #include "tests/drawing/corpus.h"
+#include "tests/pictures/picture_compare.h"
 
 namespace {
 
@@ -57,12 +58,8 @@ InkBox inkBox(const RenderedCase& r) {
 
 void writeFailure(const std::string& dir, const std::string& name, const RenderedCase& soft,
                   const RenderedCase& gdi) {
-    platform::writePng(dir + "/" + name + ".soft.png", soft.width, soft.height, soft.pixels.data());
-    platform::writePng(dir + "/" + name + ".gdi.png", gdi.width, gdi.height, gdi.pixels.data());
-    std::vector<uint32_t> diff(soft.pixels.size());
-    for (size_t i = 0; i < diff.size(); ++i)
-        diff[i] = soft.pixels[i] == gdi.pixels[i] ? 0xFFFFFFu : 0x0000FFu;
-    platform::writePng(dir + "/" + name + ".diff.png", soft.width, soft.height, diff.data());
+    // The soft raster is held to GDI: its rendering is the actual picture, GDI's the expected.
+    pictures::writeComparison(dir + "/" + name, soft.width, soft.height, soft.pixels, gdi.pixels);
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #pragma once
-// Compares a window with a golden PNG in tests/golden. A difference (or a missing golden)
-// writes the actual picture beside the expected one, as NAME.actual.png; with
+// Compares a window with a golden PNG in tests/golden. A difference writes the actual, the
+// expected and the difference pictures beside the golden (NAME.actual.png, ...); a missing
+// golden writes the actual one; with
 // TROB_UPDATE_GOLDEN=1 the golden is written instead.
 
 #include "platform/headless/headless.h"
 #include "platform/png_export.h"
+#include "tests/pictures/same_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -41,13 +43,8 @@ inline ::testing::AssertionResult matchesGolden(const std::vector<std::uint32_t>
         platform::writePng(actualPath, w, h, actual.data());
         return ::testing::AssertionFailure() << golden << " is " << gw << " x " << gh;
     }
-    int differing = 0;
-    for (std::size_t i = 0; i < actual.size(); ++i)
-        differing += actual[i] != expected[i];
-    if (differing == 0) return ::testing::AssertionSuccess();
-    platform::writePng(actualPath, w, h, actual.data());
-    return ::testing::AssertionFailure()
-           << differing << " pixels differ from " << golden << "; see " << actualPath;
+    return pictures::samePicture(actual, expected, w, h, std::string(TROB_GOLDEN_DIR) + "/" + name)
+           << " (golden " << golden << ")";
 }
 
 } // namespace editor_test

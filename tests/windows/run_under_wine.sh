@@ -116,7 +116,7 @@ for preset in "${presets[@]}"; do
         fi
         for picture in window dragged; do
             "$checker" enlarged "$out/$picture.bmp" "$out/$run/$picture.bmp" 2 \
-                "$out/$run/$picture.png" || failures=$((failures + 1))
+                "$out/$run/$picture" || failures=$((failures + 1))
         done
         "$checker" same-drag "$out/calls.txt" "$out/$run/calls.txt" 11 ||
             failures=$((failures + 1))

@@ -5,12 +5,12 @@
 //   windows_session_check audio OUT.f32 RATE SECONDS
 //   windows_session_check window CAPTURE.bmp AUDIO.f32 RATE SECONDS PICTURE_DIR
 //   windows_session_check drag CALLS.txt PARAMETER
-//   windows_session_check enlarged PLAIN.bmp ENLARGED.bmp SCALE PICTURE.png
+//   windows_session_check enlarged PLAIN.bmp ENLARGED.bmp SCALE PICTURE_STEM
 //   windows_session_check same-drag PLAIN_CALLS.txt ENLARGED_CALLS.txt PARAMETER
 
 #include "host/opcodes.h"
-#include "platform/png_export.h"
 #include "resources/bmp_reader.h"
+#include "tests/pictures/picture_compare.h"
 #include "tools/demo_signal.h"
 #include "tools/editor_render.h"
 #include "tools/raw_audio.h"
@@ -147,9 +147,9 @@ int compareWindow(const std::string& capture, const std::string& audio, double r
                     w.bottom, ok ? "ok" : "FAIL");
         textFailures += !ok;
     }
-    platform::writePng(pictureDir + "/headless.png", kWidth, kHeight, headless.data());
-    platform::writePng(pictureDir + "/windows.png", kWidth, kHeight, windows.pixels.data());
-    platform::writePng(pictureDir + "/difference.png", kWidth, kHeight, diff.data());
+    // The Windows window is held to the headless rendering: the capture is the actual picture.
+    pictures::writeComparison(pictureDir + "/window", kWidth, kHeight, windows.pixels, headless,
+                              diff);
     const bool ok = outside == 0 && textFailures == 0;
     std::printf("%s: the captured window %s the headless rendering\n", ok ? "ok" : "FAIL",
                 ok ? "equals" : "differs from");
@@ -197,7 +197,7 @@ bool readCapture(const std::string& path, DecodedPicture& picture) {
 
 // The enlarged capture shows every pixel of the plain one as a scale x scale block.
 int compareEnlarged(const std::string& plainPath, const std::string& enlargedPath, int scale,
-                    const std::string& picturePath) {
+                    const std::string& pictureStem) {
     DecodedPicture plain, enlarged;
     if (!readCapture(plainPath, plain) || !readCapture(enlargedPath, enlarged)) return 1;
     if (scale < 1 || enlarged.width != plain.width * scale ||
@@ -206,17 +206,19 @@ int compareEnlarged(const std::string& plainPath, const std::string& enlargedPat
                     enlarged.height, scale, plain.width, plain.height);
         return 1;
     }
+    std::vector<std::uint32_t> expected(enlarged.pixels.size());
     int differing = 0;
     for (int y = 0; y < enlarged.height; ++y)
         for (int x = 0; x < enlarged.width; ++x) {
-            const std::uint32_t want =
+            const std::size_t i = static_cast<std::size_t>(y * enlarged.width + x);
+            expected[i] =
                 plain.pixels[static_cast<std::size_t>(y / scale * plain.width + x / scale)];
-            const std::uint32_t got =
-                enlarged.pixels[static_cast<std::size_t>(y * enlarged.width + x)];
-            if (want != got && ++differing <= 3)
-                std::printf("  (%d, %d): plain %06x, enlarged %06x\n", x, y, want, got);
+            if (expected[i] != enlarged.pixels[i] && ++differing <= 3)
+                std::printf("  (%d, %d): plain %06x, enlarged %06x\n", x, y, expected[i],
+                            enlarged.pixels[i]);
         }
-    platform::writePng(picturePath, enlarged.width, enlarged.height, enlarged.pixels.data());
+    pictures::writeComparison(pictureStem, enlarged.width, enlarged.height, enlarged.pixels,
+                              expected);
     std::printf("%s: the %dx capture %s %s the plain one enlarged (%d of %d pixels differ)\n",
                 differing ? "FAIL" : "ok", scale, enlargedPath.c_str(),
                 differing ? "differs from" : "equals", differing, enlarged.width * enlarged.height);

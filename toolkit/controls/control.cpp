@@ -170,6 +170,24 @@ bool Control::frameClosing(Frame* trackingFrame) {
     return trackingFrame && trackingFrame->isClosing();
 }
 
+void Control::trackDrag(DrawContext* context, const Point& pressed, const DragStep& step) {
+    Frame* tracking = getFrame();
+    if (tracking) {
+        tracking->beginEdit(tag);
+        tracking->setFocusView(this);
+    }
+    Point where = pressed;
+    for (;;) {
+        const std::int32_t buttons = context->getMouseButtons();
+        if (!step(buttons, where)) break;
+        where = context->getMouseLocation();
+        trackingIdle();
+        if (frameClosing(tracking)) break;
+        if (!(buttons & kLButton)) break;
+    }
+    if (tracking) tracking->endEdit(tag);
+}
+
 std::int32_t Control::truncate(double x) {
     if (std::isnan(x)) return 0;
     if (x >= 2147483647.0) return 2147483647;

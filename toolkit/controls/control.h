@@ -8,6 +8,7 @@
 #include "toolkit/view.h"
 
 #include <cstdint>
+#include <functional>
 
 class Bitmap;
 class Control;
@@ -93,6 +94,12 @@ protected:
     static std::int32_t truncate(double x);
     // A tracking loop ends as soon as the editor has closed its frame.
     static bool frameClosing(Frame* trackingFrame);
+    // The drag loop of a control: the edit begun with the host and the focus taken, then per
+    // poll the buttons read and `step` called with them and the pointer (`pressed` first),
+    // the pointer read, the idle pump run; until `step` answers false, the frame closes or
+    // the left button is up after a step. The edit then ends.
+    using DragStep = std::function<bool(std::int32_t buttons, const Point& where)>;
+    void trackDrag(DrawContext* context, const Point& pressed, const DragStep& step);
 
     ControlListener* listener;
     std::int32_t tag;

@@ -197,15 +197,8 @@ void Knob::mouse(DrawContext* context, const Point& pressed) {
     const auto local = [&](const Point& p) { return Point{p.h - corner.h, p.v - corner.v}; };
     float previous = linear ? 0.0f : valueFromPoint(local(pressed));
 
-    Frame* tracking = getFrame();
-    if (tracking) {
-        tracking->beginEdit(tag);
-        tracking->setFocusView(this);
-    }
-    Point where = pressed;
     Point last{-1, -1};
-    do {
-        buttons = context->getMouseButtons();
+    trackDrag(context, pressed, [&](std::int32_t buttons, const Point& where) {
         if (where != last) {
             last = where;
             if (linear) {
@@ -234,11 +227,9 @@ void Knob::mouse(DrawContext* context, const Point& pressed) {
             }
             notifyListener(context);
         }
-        where = context->getMouseLocation();
-        trackingIdle();
-        if (frameClosing(tracking)) break;
-    } while (buttons & kLButton);
-    if (tracking) tracking->endEdit(tag);
+        // The position polled with the button released still counts.
+        return true;
+    });
 }
 
 std::int32_t Knob::onKeyDown(KeyCode& keyCode) {

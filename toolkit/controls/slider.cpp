@@ -173,15 +173,8 @@ void Slider::mouse(DrawContext* context, const Point& pressed) {
 
     std::int32_t lastButtons = buttons;
     float reference = value;
-    Frame* tracking = getFrame();
-    if (tracking) {
-        tracking->beginEdit(tag);
-        tracking->setFocusView(this);
-    }
-    Point where = pressed;
-    for (;;) {
-        buttons = context->getMouseButtons();
-        if (!(buttons & kLButton)) break;
+    trackDrag(context, pressed, [&](std::int32_t buttons, const Point& where) {
+        if (!(buttons & kLButton)) return false;
         if (buttons != lastButtons && (buttons & kShift)) {
             // Shift just pressed: the fine drag starts from here.
             lastButtons = buttons;
@@ -197,11 +190,8 @@ void Slider::mouse(DrawContext* context, const Point& pressed) {
         if (buttons & kShift) value = reference + (value - reference) / zoomFactor;
         clampValue();
         notifyListener(context);
-        where = context->getMouseLocation();
-        trackingIdle();
-        if (frameClosing(tracking)) break;
-    }
-    if (tracking) tracking->endEdit(tag);
+        return true;
+    });
 }
 
 std::int32_t Slider::onKeyDown(KeyCode& keyCode) {
