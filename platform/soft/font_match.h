@@ -16,4 +16,8 @@ struct FontMatch {
 // The scalable face for `family`; false when fontconfig cannot start or offers none.
 bool matchFont(const char* family, bool bold, bool italic, FontMatch& match);
 
+// Hands fontconfig's configuration back. Only for a program that owns its process, at its
+// exit: the plug-in shares fontconfig with its host and must never call it.
+void releaseFontconfig();
+
 } // namespace platform::soft

@@ -52,6 +52,10 @@ bool matchFont(const char* family, bool bold, bool italic, FontMatch& found) {
     return ok;
 }
 
+void releaseFontconfig() {
+    FcFini();
+}
+
 } // namespace soft
 
 struct SoftFace {
