@@ -6,6 +6,7 @@
 //
 //   bench/x11_idle.sh build/default     # on a virtual server, with and without MIT-SHM
 
+#include "bench/bench_mix.h"
 #include "host/opcodes.h"
 #include "platform/headless/headless.h"
 #include "plugin/meter_effect_with_editor.h"
@@ -29,22 +30,6 @@ namespace {
 constexpr int kWidth = 300;
 constexpr int kHeight = 225;
 
-// A second of the mix the headless editor bench plays, so the bars have somewhere to be.
-void playSecond(EffectRecord* record) {
-    std::vector<float> left(44100), right(44100);
-    for (std::size_t n = 0; n < left.size(); ++n) {
-        const double t = static_cast<double>(n) / 44100.0;
-        left[n] = static_cast<float>(0.3 * std::sin(2 * 3.14159265358979 * 100 * t) +
-                                     0.2 * std::sin(2 * 3.14159265358979 * 4000 * t));
-        right[n] = static_cast<float>(0.3 * std::sin(2 * 3.14159265358979 * 100 * t) +
-                                      0.2 * std::sin(2 * 3.14159265358979 * 1000 * t));
-    }
-    std::vector<float> outL(left.size()), outR(left.size());
-    float* in[2] = {left.data(), right.data()};
-    float* out[2] = {outL.data(), outR.data()};
-    record->processReplacing(record, in, out, static_cast<std::int32_t>(left.size()));
-}
-
 IntPtr TROB_CALL quietHost(EffectRecord*, std::int32_t opcode, std::int32_t, IntPtr, void*, float) {
     return opcode == audioMasterVersion ? 2400 : 0;
 }
@@ -66,7 +51,7 @@ void x11Idle(benchmark::State& state) {
         } else {
             host.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
             host.dispatch(effMainsChanged, 0, 1);
-            playSecond(host.record());
+            playBenchSecond(host.record());
             void* window = reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent));
             if (!host.dispatch(effEditOpen, 0, 0, window)) {
                 state.SkipWithError("the editor did not open");
@@ -91,7 +76,7 @@ void headlessIdle(benchmark::State& state) {
                                                      {0, 0, kWidth, kHeight});
     auto* effect = new MeterEffectWithEditor(&quietHost);
     EffectRecord* record = effect->getRecord();
-    playSecond(record);
+    playBenchSecond(record);
     record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f);
     platform::headless::dispatchAll();
     record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);

@@ -1,5 +1,6 @@
 // The drawing half on Windows: each operation is the GDI call of the same name.
 #include "platform/draw.h"
+#include "platform/win32/top_down_bitmap.h"
 
 #include <windows.h>
 
@@ -187,13 +188,7 @@ bool getBitmapSize(ObjectHandle bitmap, int* width, int* height) {
 bool readBitmapPixels(ObjectHandle bitmap, int width, int height, uint32_t* pixels) {
     int w = 0, h = 0;
     if (!getBitmapSize(bitmap, &w, &h) || w != width || h != height || !pixels) return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = topDownBitmapInfo(width, height);
     HDC screen = GetDC(nullptr);
     const int rows = GetDIBits(screen, reinterpret_cast<HBITMAP>(bitmap), 0, UINT(height), pixels,
                                &info, DIB_RGB_COLORS);

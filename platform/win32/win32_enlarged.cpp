@@ -1,5 +1,7 @@
 #include "platform/win32/win32_enlarged.h"
 
+#include "platform/win32/top_down_bitmap.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -102,17 +104,6 @@ Box joined(const Box& a, const Box& b) {
             std::max(a.bottom, b.bottom)};
 }
 
-BITMAPINFO sectionInfo(int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
 void freePixels(Enlarged& e) {
     if (e.screenDevice) {
         if (e.screenPrior) SelectObject(e.screenDevice, e.screenPrior);
@@ -149,7 +140,7 @@ bool makePixels(Enlarged& e, int width, int height) {
         fresh.pixels =
             static_cast<std::uint32_t*>(MapViewOfFile(fresh.section, FILE_MAP_ALL_ACCESS, 0, 0, 0));
     fresh.screenDevice = CreateCompatibleDC(nullptr);
-    const BITMAPINFO info = sectionInfo(width * n, height * n);
+    const BITMAPINFO info = topDownBitmapInfo(width * n, height * n);
     void* bits = nullptr;
     if (fresh.screenDevice)
         fresh.screenBitmap =
@@ -383,7 +374,7 @@ HDC acquireDevice(HWND window, const Box* clip) {
     d.generation = e->generation;
     d.device = CreateCompatibleDC(nullptr);
     if (!d.device) return nullptr;
-    const BITMAPINFO info = sectionInfo(e->width, e->height);
+    const BITMAPINFO info = topDownBitmapInfo(e->width, e->height);
     void* bits = nullptr;
     d.bitmap = CreateDIBSection(d.device, &info, DIB_RGB_COLORS, &bits, e->section, 0);
     if (d.bitmap) d.prior = SelectObject(d.device, d.bitmap);

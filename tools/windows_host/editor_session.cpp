@@ -2,6 +2,7 @@
 
 #include "host/editor_base.h"
 #include "host/opcodes.h"
+#include "platform/win32/top_down_bitmap.h"
 #include "tools/demo_signal.h"
 #include "tools/plugin_host.h"
 #include "tools/raw_audio.h"
@@ -77,13 +78,7 @@ bool captureWindow(HWND window, const std::string& path) {
     GetClientRect(window, &client);
     const int width = client.right, height = client.bottom;
     if (width <= 0 || height <= 0) return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = topDownBitmapInfo(width, height);
     HDC windowDevice = GetDC(window);
     HDC memory = CreateCompatibleDC(windowDevice);
     void* bits = nullptr;

@@ -2,6 +2,7 @@
 // calls the toolkit makes, against what the real window shows. Runs under Wine on a display.
 
 #include "platform/draw.h"
+#include "platform/win32/top_down_bitmap.h"
 #include "platform/windowing.h"
 
 #include <windows.h>
@@ -96,13 +97,7 @@ protected:
         GetClientRect(real(), &client);
         width = client.right;
         height = client.bottom;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO info = topDownBitmapInfo(width, height);
         HDC screen = GetDC(real());
         HDC memory = CreateCompatibleDC(screen);
         void* bits = nullptr;
