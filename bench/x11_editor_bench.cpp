@@ -6,7 +6,7 @@
 //
 //   bench/x11_idle.sh build/default     # on a virtual server, with and without MIT-SHM
 
-#include "bench/bench_mix.h"
+#include "bench/editor_bench_common.h"
 #include "host/opcodes.h"
 #include "platform/headless/headless.h"
 #include "plugin/meter_effect_with_editor.h"
@@ -70,21 +70,7 @@ void x11Idle(benchmark::State& state) {
 BENCHMARK(x11Idle)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void headlessIdle(benchmark::State& state) {
-    platform::headless::reset();
-    platform::headless::setTickCount(10000);
-    auto host = platform::headless::createHostWindow("BenchHost", platform::kWsChild,
-                                                     {0, 0, kWidth, kHeight});
-    auto* effect = new MeterEffectWithEditor(&quietHost);
-    EffectRecord* record = effect->getRecord();
-    playBenchSecond(record);
-    record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f);
-    platform::headless::dispatchAll();
-    record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
-    for (auto _ : state)
-        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
-    record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
-    record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
-    platform::headless::reset();
+    headlessEditorIdle(state, &quietHost);
 }
 BENCHMARK(headlessIdle)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
