@@ -24,16 +24,20 @@ const char* const kUsage =
     "\n"
     "analyse runs each FILE (any format libsndfile reads: WAV, FLAC, AIFF, Ogg, ...; mono or\n"
     "stereo) through the TROBEdit analyser and prints, per third-octave band from 20 kHz down\n"
-    "to 25 Hz, what its meters show at the end, or with --summary what they showed over the\n"
-    "whole file. Several files are analysed in parallel and reported in the order given.\n"
+    "to 25 Hz, what its meters showed over the whole file and the time ranges in which bands\n"
+    "are out of phase; --final prints what they show at the end instead. Several files are\n"
+    "analysed in parallel and reported in the order given. One run of the audio feeds every\n"
+    "output asked for (the report, --csv and --plot).\n"
     "plot draws the whole file as one picture: balance and level above, spread beneath.\n"
-    "Without FILE both use a built-in ten-second demo signal.\n"
+    "Without FILE both use a built-in ten-second demo signal, whose report is the final one\n"
+    "unless --summary is given.\n"
     "\n"
     "options:\n"
-    "  --summary                per band over the whole file: level, balance, spread, and the\n"
-    "                           time ranges in which bands are out of phase\n"
+    "  --final                  the meters' last reading instead of the whole file\n"
+    "  --summary                the whole file (the default for a FILE; for the demo signal)\n"
     "  --json                   print JSON instead of text (an array for several files)\n"
     "  --csv PATH               write the whole time series (every 1/30 s) as CSV (one FILE)\n"
+    "  --plot PATH.png          analyse: also draw the whole file as trob plot does (one FILE)\n"
     "  --phase-threshold X      a band is out of phase while its spread is above X (0.6)\n"
     "  --min-duration S         ...for at least S seconds (0.5)\n"
     "  --fail-on-phase          exit with status 3 when any file is out of phase\n"
@@ -41,8 +45,8 @@ const char* const kUsage =
     "                           header gives (such a file is analysed as far as it goes,\n"
     "                           with a warning)\n"
     "  -j, --jobs N             analyse N files at a time (default: the number of cores)\n"
-    "  --out PATH               plot: the PNG file to write\n"
-    "  --width N                plot: width in pixels (default 1200)\n"
+    "  --out PATH.png           plot: the PNG file to write\n"
+    "  --width N                the picture's width in pixels (480 to 8000, default 1200)\n"
     "  --rate HZ                sample rate of the demo signal (default 44100)\n"
     "  --block N                frames per processing block (default 512)\n"
     "  --spread-gain X          parameter 11 (default 1.0)\n"
@@ -82,14 +86,19 @@ int parseCommandLine(int argc, char** argv, Options& o) {
             o.json = true;
         } else if (arg == "--summary") {
             o.summary = true;
+        } else if (arg == "--final") {
+            o.final = true;
         } else if (arg == "--fail-on-phase") {
             o.failOnPhase = true;
         } else if (arg == "--fail-on-truncated") {
             o.failOnTruncated = true;
-        } else if (arg == "--csv" || arg == "--plugin" || arg == "--out") {
+        } else if (arg == "--csv" || arg == "--plugin" || arg == "--out" || arg == "--plot") {
             const char* v = value();
             if (!v || !*v) return usageError(arg + " needs a path");
-            (arg == "--csv" ? o.csv : arg == "--out" ? o.out : o.plugin) = v;
+            (arg == "--csv"    ? o.csv
+             : arg == "--out"  ? o.out
+             : arg == "--plot" ? o.plot
+                               : o.plugin) = v;
         } else if (arg == "--rate") {
             if (!numberOption(number) || number < kLowestRate || number > kHighestRate)
                 return usageError("--rate needs a sample rate from 1000 to 10000000 Hz");
@@ -130,11 +139,14 @@ int parseCommandLine(int argc, char** argv, Options& o) {
     if (o.command == Command::Plot) {
         if (o.files.size() > 1) return usageError("plot draws one FILE at a time");
         if (!o.out) return usageError("plot needs --out PATH.png");
-        if (o.summary || o.csv || o.failOnPhase || o.failOnTruncated)
-            return usageError(
-                "--summary, --csv, --fail-on-phase and --fail-on-truncated belong to analyse");
-    } else if (o.out) {
-        return usageError("--out belongs to plot");
+        if (o.summary || o.final || o.csv || o.plot || o.failOnPhase || o.failOnTruncated)
+            return usageError("--summary, --final, --csv, --plot, --fail-on-phase and "
+                              "--fail-on-truncated belong to analyse");
+    } else {
+        if (o.out) return usageError("--out belongs to plot; analyse draws with --plot PATH.png");
+        if (o.plot && o.files.size() > 1) return usageError("--plot draws one FILE");
+        if (o.summary && o.final) return usageError("--summary and --final exclude each other");
+        o.summary = !o.final && (o.summary || !o.files.empty());
     }
     o.settings.blockSize = o.block;
     return 0;

@@ -25,12 +25,16 @@ struct Options {
     std::vector<std::string> files;
     std::optional<std::string> csv;
     bool json = false;
+    // A FILE is reported over its whole length unless `final` asks for the meters' last
+    // reading; the demo signal shows its final table unless `summary` asks otherwise.
     bool summary = false;
+    bool final = false;
     bool failOnPhase = false;
     bool failOnTruncated = false;
     PhaseCriteria criteria;
-    unsigned jobs = 0; // 0: one per core
-    std::optional<std::string> out;
+    unsigned jobs = 0;               // 0: one per core
+    std::optional<std::string> out;  // plot's picture
+    std::optional<std::string> plot; // analyse's picture, drawn from the same run
     int width = 1200;
     std::optional<double> rate;
     int block = 512;

@@ -189,9 +189,39 @@ FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
                       bool progressShown) {
     FileResult result;
     Analysis a;
-    if (!runAnalysis(o, file, progressShown, nullptr, a, result.error)) {
+    // The picture comes from the same run as the report: the audio is read once.
+    std::optional<FilePlot> picture;
+    PendingFile png;
+    if (o.plot) {
+        picture.emplace();
+        if (!png.create(*o.plot)) {
+            result.failed = true;
+            result.error = png.error();
+            return result;
+        }
+    }
+    ReadingSink toPicture;
+    if (picture) toPicture = [&](const MeterReading& r) { picture->add(r); };
+    if (!runAnalysis(o, file, progressShown, toPicture, a, result.error)) {
         result.failed = true;
         return result;
+    }
+    if (picture) {
+        if (!picture->draw(a.info, a.summary, o.criteria, o.width)) {
+            result.failed = true;
+            result.error = picture->error();
+            return result;
+        }
+        if (!picture->write(png.path())) {
+            result.failed = true;
+            result.error = "cannot write '" + *o.plot + "'";
+            return result;
+        }
+        if (!png.commit()) {
+            result.failed = true;
+            result.error = png.error();
+            return result;
+        }
     }
     result.outOfPhase = !a.summary.phaseRanges.empty();
     result.truncated = a.info.truncated;
@@ -350,7 +380,7 @@ int main(int argc, char** argv) {
     if (const std::string plugin = options.plugin ? *options.plugin : defaultPlugin(noPlugin);
         !plugin.empty())
         inputs.push_back(plugin);
-    for (const auto& out : {options.csv, options.out})
+    for (const auto& out : {options.csv, options.out, options.plot})
         if (out) outputs.push_back(*out);
     if (const std::string conflict = outputConflict(inputs, outputs); !conflict.empty())
         return usageError(conflict);

@@ -33,7 +33,7 @@ TEST_F(TrobCli, StereoFileJsonReportsAOneSidedToneAtTheFilesRate) {
     const auto wav =
         writeFile("right.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 48000, 2.0,
                   [](int c, std::size_t n) { return c ? tone(1000, 48000, n) : 0.0f; });
-    const TrobRun r = trob("analyse '" + wav.string() + "' --json --block 300");
+    const TrobRun r = trob("analyse '" + wav.string() + "' --final --json --block 300");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"sample_rate\": 48000"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"block_size\": 300"), std::string::npos);
@@ -53,8 +53,9 @@ TEST_F(TrobCli, MonoFlacFeedsBothChannelsAndParametersReachThePlugin) {
     const auto file = writeFile(flac ? "mono.flac" : "mono.wav",
                                 flac ? probe.format : SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
                                 1.5, [](int, std::size_t n) { return tone(250, 44100, n, 0.8); });
-    const TrobRun r = trob("analyse '" + file.string() +
-                           "' --json --edge-taper 0.3 --spread-gain 2 --highlight-curve 0.5");
+    const TrobRun r =
+        trob("analyse '" + file.string() +
+             "' --final --json --edge-taper 0.3 --spread-gain 2 --highlight-curve 0.5");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(jsonBandValue(r.out, "250", "balance"), 0.5);
     EXPECT_EQ(jsonBandValue(r.out, "250", "spread"), 0.0);
@@ -113,7 +114,7 @@ TEST_F(TrobCli, JsonAndCsvWriteShortestRoundTripFloatsThatAgreeBitForBit) {
     const fs::path csv = dir / "series.csv";
     // 0.123456789 is a float whose six-digit form (0.123457) reads back as another float.
     const std::string args = "analyse '" + wav.string() +
-                             "' --json --edge-taper 0.123456789 --csv '" + csv.string() + "'";
+                             "' --final --json --edge-taper 0.123456789 --csv '" + csv.string() + "'";
     const TrobRun r = trob(args);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"taper\": 0.12345679,"), std::string::npos) << r.out;

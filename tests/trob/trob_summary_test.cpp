@@ -127,6 +127,34 @@ TEST_F(TrobSummary, AnInvertedSecondIsOneRangeInEveryBandAndFailsTheDelivery) {
     EXPECT_GT(wide[0].end, ranges[0].end);
 }
 
+TEST_F(TrobSummary, AFileIsReportedWholeByDefaultAndOneRunFeedsEveryOutput) {
+    const auto file = invertedSegment("inverted.wav", 4.0, 1.5, 2.5);
+    const fs::path csv = dir / "series.csv", png = dir / "picture.png", alone = dir / "alone.png";
+    const TrobRun r = trob("analyse '" + file.string() + "' --json --csv '" + csv.string() +
+                           "' --plot '" + png.string() + "' --width 640 --fail-on-phase");
+    EXPECT_EQ(r.status, 3) << r.err;
+    ASSERT_EQ(phaseRanges(r.out).size(), 1u) << r.out;
+    EXPECT_EQ(r.out.find("\"taper\""), std::string::npos);
+    // 4 s at 30 polls a second and the final reading, 30 bands each, and the header.
+    EXPECT_EQ(lines(slurp(csv)).size(), 1u + 121u * 30u);
+    // The picture is the one trob plot draws of the same file.
+    const TrobRun plot =
+        trob("plot '" + file.string() + "' --out '" + alone.string() + "' --width 640");
+    ASSERT_EQ(plot.status, 0) << plot.err;
+    ASSERT_TRUE(fs::exists(png));
+    EXPECT_EQ(slurp(png), slurp(alone));
+
+    const TrobRun last = trob("analyse '" + file.string() + "' --final --json --fail-on-phase");
+    EXPECT_EQ(last.status, 3) << last.err;
+    EXPECT_EQ(last.out.find("phase_problems"), std::string::npos);
+    EXPECT_EQ(jsonBandValue(last.out, "1000", "taper"), 1.0) << last.out;
+    EXPECT_EQ(trob("analyse '" + file.string() + "' --final --summary").status, 2);
+    EXPECT_EQ(trob("analyse '" + file.string() + "' '" + file.string() + "' --plot '" +
+                   png.string() + "'")
+                  .status,
+              2);
+}
+
 TEST_F(TrobSummary, SixDecibelsMoreOnTheLeftAboveOneKilohertzOnly) {
     // A tone at every band centre; above 1 kHz the right channel has half the amplitude.
     const auto& centres = bandCentres();
@@ -200,7 +228,7 @@ TEST_F(TrobSummary, ManyFilesInParallelReportInOrderAndAFailureDoesNotStopTheOth
     const TrobRun good =
         trob("analyse '" + b.string() + "' '" + a.string() + "' --summary --fail-on-phase");
     EXPECT_EQ(good.status, 3) << good.err;
-    const TrobRun tables = trob("analyse '" + b.string() + "' '" + a.string() + "' --json");
+    const TrobRun tables = trob("analyse '" + b.string() + "' '" + a.string() + "' --final --json");
     EXPECT_EQ(tables.status, 0) << tables.err;
     EXPECT_EQ(tables.out.rfind("[\n{\n  \"source\": ", 0), 0u);
     EXPECT_EQ(tables.out.find("phase_problems"), std::string::npos);
