@@ -136,7 +136,7 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
     const std::string plugin = o.plugin ? *o.plugin : defaultPlugin(error);
     if (plugin.empty()) return false;
     BandAnalyser analyser;
-    if (!analyser.load(plugin)) {
+    if (!analyser.load(plugin) || !analyser.measureLevels()) {
         error = "plug-in not usable: " + analyser.error();
         return false;
     }
