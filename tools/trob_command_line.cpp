@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 namespace trob {
 
@@ -48,10 +49,16 @@ const char* const kUsage =
     "  --plot PATH.png          analyse: also draw the whole file as trob plot does (one FILE)\n"
     "  --phase-threshold X      a band is out of phase while its spread is above X (0.6)\n"
     "  --min-duration S         ...for at least S seconds (0.5)\n"
-    "  --fail-on-phase          exit with status 3 when any file is out of phase\n"
-    "  --fail-on-truncated      exit with status 3 when any file ends before the length its\n"
-    "                           header gives (such a file is analysed as far as it goes,\n"
-    "                           with a warning)\n"
+    "  --fail-on LIST           exit with status 3 when any file fails one of the checks in\n"
+    "                           LIST, separated by commas: phase (a phase problem),\n"
+    "                           mono-loss[=DB] (a band with signal loses more than DB summed\n"
+    "                           to mono over the file; -6, from -60 to 0), clip (clipped\n"
+    "                           samples), true-peak[=DBTP] (a true peak above DBTP; -1, from\n"
+    "                           -60 to 20), nan (NaN or infinite samples), truncated (the\n"
+    "                           file ends before the length its header gives; such a file is\n"
+    "                           analysed as far as it goes, with a warning)\n"
+    "  --fail-on-phase          the same as --fail-on phase\n"
+    "  --fail-on-truncated      the same as --fail-on truncated\n"
     "  -j, --jobs N             analyse N files at a time (default: the number of cores)\n"
     "  --out PATH.png           plot: the PNG file to write\n"
     "  --width N                the picture's width in pixels (480 to 8000, default 1200)\n"
@@ -67,9 +74,59 @@ const char* const kUsage =
     "No output replaces an input, and none may have an audio file's name (.wav, .flac, ...).\n"
     "Outputs appear only when the run succeeds. A file without audio frames is an error.\n"
     "\n"
+    "Every FILE is also checked for delivery: duration, sample peak per channel (dBFS), true\n"
+    "peak (dBTP), integrated loudness (LUFS) and loudness range (LU) after EBU R 128, clipped\n"
+    "samples (2 or more in a row at full scale, |x| >= 32767/32768), DC offset per channel\n"
+    "(the mean sample, of full scale), NaN and infinite samples, and whether it was cut short.\n"
+    "\n"
     "exit status: 0 when all went well, 1 when any file could not be analysed, 2 for a\n"
-    "usage error, 3 with --fail-on-phase when a file has phase problems or with\n"
-    "--fail-on-truncated when one was cut short (and none failed).\n";
+    "usage error, 3 when a file fails a --fail-on check (and none failed to be analysed);\n"
+    "the reasons go to stderr and to the JSON's \"failed_checks\".\n";
+
+bool parseFailOn(const std::string& list, FailOn& o, std::string& error) {
+    std::stringstream items(list);
+    for (std::string item; std::getline(items, item, ',');) {
+        const auto equals = item.find('=');
+        const std::string name = item.substr(0, equals);
+        const bool hasValue = equals != std::string::npos;
+        double value = 0.0;
+        if (hasValue && !parseNumber(item.substr(equals + 1).c_str(), value)) {
+            error = "--fail-on " + name + " needs a number after '=', not '" +
+                    item.substr(equals + 1) + "'";
+            return false;
+        }
+        if (name == "true-peak" || name == "mono-loss") {
+            const bool peak = name == "true-peak";
+            if (hasValue && (peak ? value < -60.0 || value > 20.0 : value < -60.0 || value > 0.0)) {
+                error = peak ? "--fail-on true-peak=X needs X from -60 to 20 dBTP"
+                             : "--fail-on mono-loss=X needs X from -60 to 0 dB";
+                return false;
+            }
+            (peak ? o.truePeak : o.monoLoss) = true;
+            if (hasValue) (peak ? o.truePeakDb : o.monoLossDb) = value;
+            continue;
+        }
+        if (hasValue) {
+            error = "--fail-on " + name + " takes no threshold";
+            return false;
+        }
+        if (name == "phase") {
+            o.phase = true;
+        } else if (name == "truncated") {
+            o.truncated = true;
+        } else if (name == "clip") {
+            o.clip = true;
+        } else if (name == "nan") {
+            o.nan = true;
+        } else {
+            error = "--fail-on knows phase, mono-loss[=DB], clip, true-peak[=DBTP], nan and "
+                    "truncated, not '" +
+                    name + "'";
+            return false;
+        }
+    }
+    return true;
+}
 
 int usageError(const std::string& message) {
     return usageError("trob", message);
@@ -97,9 +154,13 @@ int parseCommandLine(int argc, char** argv, Options& o) {
         } else if (arg == "--final") {
             o.final = true;
         } else if (arg == "--fail-on-phase") {
-            o.failOnPhase = true;
+            o.failOn.phase = true;
         } else if (arg == "--fail-on-truncated") {
-            o.failOnTruncated = true;
+            o.failOn.truncated = true;
+        } else if (arg == "--fail-on") {
+            const char* v = value();
+            if (!v || !*v) return usageError("--fail-on needs a list of checks");
+            if (std::string why; !parseFailOn(v, o.failOn, why)) return usageError(why);
         } else if (arg == "--csv" || arg == "--plugin" || arg == "--out" || arg == "--plot") {
             const char* v = value();
             if (!v || !*v) return usageError(arg + " needs a path");
@@ -147,9 +208,9 @@ int parseCommandLine(int argc, char** argv, Options& o) {
     if (o.command == Command::Plot) {
         if (o.files.size() > 1) return usageError("plot draws one FILE at a time");
         if (!o.out) return usageError("plot needs --out PATH.png");
-        if (o.summary || o.final || o.csv || o.plot || o.failOnPhase || o.failOnTruncated)
-            return usageError("--summary, --final, --csv, --plot, --fail-on-phase and "
-                              "--fail-on-truncated belong to analyse");
+        if (o.summary || o.final || o.csv || o.plot || o.failOn.any())
+            return usageError("--summary, --final, --csv, --plot and the --fail-on checks "
+                              "belong to analyse");
     } else {
         if (o.out) return usageError("--out belongs to plot; analyse draws with --plot PATH.png");
         if (o.plot && o.files.size() > 1) return usageError("--plot draws one FILE");

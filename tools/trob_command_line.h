@@ -20,6 +20,23 @@ extern const char* const kUsage;
 
 enum class Command { Analyse, Plot };
 
+// The checks `--fail-on` names, with their thresholds: a file that fails any makes exit 3.
+struct FailOn {
+    bool phase = false;
+    bool truncated = false;
+    bool clip = false;
+    bool nan = false;
+    bool truePeak = false;
+    double truePeakDb = -1.0; // fails above this many dBTP
+    bool monoLoss = false;
+    double monoLossDb = -6.0; // fails when a band with signal loses more over the file
+    bool any() const { return phase || truncated || clip || nan || truePeak || monoLoss; }
+};
+
+// Reads "phase,mono-loss=-6,clip,true-peak=-1,nan,truncated" into `failOn`; false with
+// `error` set for a name or threshold it does not know.
+bool parseFailOn(const std::string& list, FailOn& failOn, std::string& error);
+
 struct Options {
     Command command = Command::Analyse;
     std::vector<std::string> files;
@@ -29,8 +46,7 @@ struct Options {
     // reading; the demo signal shows its final table unless `summary` asks otherwise.
     bool summary = false;
     bool final = false;
-    bool failOnPhase = false;
-    bool failOnTruncated = false;
+    FailOn failOn;
     PhaseCriteria criteria;
     unsigned jobs = 0;               // 0: one per core
     std::optional<std::string> out;  // plot's picture

@@ -6,8 +6,10 @@
 #include "tools/band_analyser.h"
 #include "tools/csv_series_writer.h"
 #include "tools/default_plugin.h"
+#include "tools/delivery_checks.h"
 #include "tools/demo_signal.h"
 #include "tools/file_plot.h"
+#include "tools/number_text.h"
 #include "tools/output_file.h"
 #include "tools/progress_bar.h"
 #include "tools/render_command.h"
@@ -37,7 +39,7 @@ using namespace trob;
 
 namespace {
 
-// --fail-on-phase and --fail-on-truncated: a file was analysed but did not pass.
+// --fail-on: a file was analysed but did not pass.
 constexpr int kFailedCheck = 3;
 // Files shorter than this finish before a progress bar would be worth drawing.
 constexpr double kProgressAfterSeconds = 5.0;
@@ -50,18 +52,30 @@ void warn(const std::string& message) {
     std::fprintf(stderr, "trob: warning: %s\n", message.c_str());
 }
 
-bool failsCheck(const Options& o, bool outOfPhase, bool truncated) {
-    return (o.failOnPhase && outOfPhase) || (o.failOnTruncated && truncated);
-}
-
 // What one file's analysis left: its report (text or one JSON object), or why it failed.
 struct FileResult {
     std::string report;
     std::string error;
     std::string warning;
     bool failed = false;
-    bool outOfPhase = false;
-    bool truncated = false;
+    std::vector<std::string> failedChecks; // the --fail-on checks it failed, and why
+};
+
+// Passes a source's audio on to the delivery checks as it is read.
+class CheckedSource : public AudioSource {
+public:
+    CheckedSource(AudioSource& source, DeliveryChecks& checks) : source(source), checks(checks) {}
+    double sampleRate() const override { return source.sampleRate(); }
+    std::int64_t frameCount() const override { return source.frameCount(); }
+    std::int64_t read(float* left, float* right, std::int64_t frames) override {
+        const std::int64_t got = source.read(left, right, frames);
+        if (got > 0) checks.add(left, right, got);
+        return got;
+    }
+
+private:
+    AudioSource& source;
+    DeliveryChecks& checks;
 };
 
 // Collects what the analysis functions print into a string.
@@ -94,6 +108,7 @@ struct Analysis {
     std::string warning; // for stderr: the file ended before its header said it would
     MeterReading final;
     FileSummary summary;
+    DeliveryFacts delivery;
 };
 
 using ReadingSink = std::function<void(const MeterReading&)>;
@@ -142,9 +157,15 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
     }
     ProgressBar progress(progressShown && static_cast<double>(source->frameCount()) >
                                               kProgressAfterSeconds * a.info.sampleRate);
+    DeliveryChecks checks;
+    if (!checks.start(fileReader ? fileReader->channels() : 2, a.info.sampleRate)) {
+        error = "cannot measure loudness at " + std::to_string(a.info.sampleRate) + " Hz";
+        return false;
+    }
+    CheckedSource checked(*source, checks);
     SeriesSummary summary(o.criteria);
     const bool ok = analyser.run(
-        *source, settings,
+        checked, settings,
         [&](const MeterReading& r) {
             summary.add(r);
             if (o.csv) csv.write(r);
@@ -172,6 +193,7 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
                     "the " +
                     std::to_string(a.info.frames) + " frames (" + seconds + " s) it holds";
     }
+    a.delivery = checks.finish(a.info.truncated);
     summary.add(a.final);
     if (onPoll) onPoll(a.final);
     a.summary = summary.finish(a.final.time);
@@ -183,6 +205,107 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
         }
     }
     return true;
+}
+
+std::string decibels(double db, const char* unit) {
+    char text[48];
+    if (std::isfinite(db))
+        std::snprintf(text, sizeof text, "%.1f %s", db, unit);
+    else
+        std::snprintf(text, sizeof text, "-inf %s", unit);
+    return text;
+}
+
+// The --fail-on checks the file fails, each with its reason.
+std::vector<std::string> failedChecks(const FailOn& f, const Analysis& a) {
+    std::vector<std::string> out;
+    const DeliveryFacts& d = a.delivery;
+    if (f.phase && !a.summary.phaseRanges.empty())
+        out.push_back("phase: " + std::to_string(a.summary.phaseRanges.size()) +
+                      " phase problem(s), the first from " +
+                      analysis_report::clockText(a.summary.phaseRanges[0].start));
+    if (f.monoLoss) {
+        // The band that loses most; of several at the floor, the loudest.
+        int worst = -1;
+        auto level = [&](int k) {
+            return analysis_report::meanLevelDb(static_cast<float>(a.summary.bands[k].leftDb),
+                                                static_cast<float>(a.summary.bands[k].rightDb));
+        };
+        for (int k = 0; k < kAnalysedBands; ++k) {
+            const double loss = a.summary.bands[k].monoLossDb;
+            if (!(loss < f.monoLossDb)) continue;
+            if (worst < 0 || loss < a.summary.bands[worst].monoLossDb ||
+                (loss == a.summary.bands[worst].monoLossDb && level(k) > level(worst)))
+                worst = k;
+        }
+        if (worst >= 0)
+            out.push_back("mono-loss: the " + analysis_report::bandName(worst) + " band loses " +
+                          decibels(-a.summary.bands[worst].monoLossDb, "dB") +
+                          " summed to mono (limit " + decibels(-f.monoLossDb, "dB") + ")");
+    }
+    if (f.clip && d.clippedSamples > 0)
+        out.push_back("clip: " + std::to_string(d.clippedSamples) + " clipped samples in " +
+                      std::to_string(d.clipRuns) + " run(s)");
+    if (f.truePeak && d.truePeakDb > f.truePeakDb)
+        out.push_back("true-peak: " + decibels(d.truePeakDb, "dBTP") + " is above " +
+                      decibels(f.truePeakDb, "dBTP"));
+    if (f.nan && d.nonFiniteSamples > 0)
+        out.push_back("nan: " + std::to_string(d.nonFiniteSamples) +
+                      " samples are NaN or infinite");
+    if (f.truncated && d.truncated)
+        out.push_back("truncated: the file ends before the length its header gives");
+    return out;
+}
+
+// The delivery facts as JSON members, to stand before the object's closing brace.
+std::string deliveryJson(const DeliveryFacts& d, const std::vector<std::string>& failed) {
+    auto number = [](double v) {
+        return std::isfinite(v) ? number_text::json(static_cast<float>(v)) : std::string("null");
+    };
+    auto list = [&](const std::vector<double>& values) {
+        std::string text;
+        for (double v : values)
+            text += (text.empty() ? "" : ", ") + number(v);
+        return "[" + text + "]";
+    };
+    std::string reasons;
+    for (const std::string& r : failed)
+        reasons += (reasons.empty() ? "" : ", ") + analysis_report::jsonString(r);
+    return ",\n  \"delivery\": {\"duration_s\": " + number(d.seconds) +
+           ", \"channels\": " + std::to_string(d.channels) +
+           ", \"sample_peak_dbfs\": " + list(d.samplePeakDb) +
+           ", \"true_peak_dbtp\": " + number(d.truePeakDb) +
+           ", \"integrated_lufs\": " + number(d.integratedLufs) +
+           ", \"loudness_range_lu\": " + number(d.loudnessRangeLu) +
+           ", \"clipped_samples\": " + std::to_string(d.clippedSamples) +
+           ", \"clip_runs\": " + std::to_string(d.clipRuns) +
+           ", \"dc_offset\": " + list(d.dcOffset) +
+           ", \"non_finite_samples\": " + std::to_string(d.nonFiniteSamples) +
+           ", \"truncated\": " + (d.truncated ? "true" : "false") + "},\n  \"failed_checks\": [" +
+           reasons + "]";
+}
+
+std::string deliveryText(const DeliveryFacts& d, const std::vector<std::string>& failed) {
+    auto perChannel = [](const std::vector<double>& v, const char* format) {
+        std::string text;
+        char cell[48];
+        for (double x : v) {
+            std::snprintf(cell, sizeof cell, format, x);
+            text += (text.empty() ? "" : " / ") + std::string(cell);
+        }
+        return text;
+    };
+    std::string text = "\ndelivery: " + analysis_report::clockText(d.seconds) + ", peak " +
+                       perChannel(d.samplePeakDb, "%.1f") + " dBFS, true peak " +
+                       decibels(d.truePeakDb, "dBTP") + ", " + decibels(d.integratedLufs, "LUFS") +
+                       ", range " + decibels(d.loudnessRangeLu, "LU") + "\n          " +
+                       std::to_string(d.clippedSamples) + " clipped samples (" +
+                       std::to_string(d.clipRuns) + " runs), DC offset " +
+                       perChannel(d.dcOffset, "%.6f") + ", " + std::to_string(d.nonFiniteSamples) +
+                       " NaN/Inf samples" + (d.truncated ? ", cut short" : "") + "\n";
+    for (const std::string& r : failed)
+        text += "fails " + r + "\n";
+    return text;
 }
 
 FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
@@ -223,8 +346,7 @@ FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
             return result;
         }
     }
-    result.outOfPhase = !a.summary.phaseRanges.empty();
-    result.truncated = a.info.truncated;
+    result.failedChecks = failedChecks(o.failOn, a);
     result.warning = a.warning;
     TextBuffer text;
     if (!text.ok()) {
@@ -241,6 +363,15 @@ FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
     else
         analysis_report::printTable(text.stream(), a.final, a.info);
     result.report = text.take();
+    // The delivery facts close the report: members of the JSON object, lines of the text.
+    if (o.json) {
+        if (result.report.size() >= 2 &&
+            result.report.compare(result.report.size() - 2, 2, "\n}") == 0)
+            result.report.insert(result.report.size() - 2,
+                                 deliveryJson(a.delivery, result.failedChecks));
+    } else {
+        result.report += deliveryText(a.delivery, result.failedChecks);
+    }
     return result;
 }
 
@@ -292,12 +423,15 @@ int analyse(const Options& o) {
         std::fputs(r.report.c_str(), stdout);
         if (o.json) std::fputc('\n', stdout);
         if (std::fflush(stdout) != 0) return failure("cannot write the report");
-        return failsCheck(o, r.outOfPhase, r.truncated) ? kFailedCheck : 0;
+        for (const std::string& why : r.failedChecks)
+            std::fprintf(stderr, "trob: %s fails %s\n", file ? file->c_str() : "the demo signal",
+                         why.c_str());
+        return r.failedChecks.empty() ? 0 : kFailedCheck;
     }
 
     unsigned jobs = o.jobs ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
     jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, o.files.size()));
-    bool anyFailed = false, anyOutOfPhase = false, anyTruncated = false;
+    bool anyFailed = false, anyFailedCheck = false;
     if (o.json) std::fputs("[\n", stdout);
     analyseAll(o, jobs, [&](std::size_t i, FileResult& r) {
         if (r.failed) {
@@ -312,8 +446,9 @@ int analyse(const Options& o) {
             }
         }
         if (!r.warning.empty()) warn(r.warning);
-        anyOutOfPhase = anyOutOfPhase || r.outOfPhase;
-        anyTruncated = anyTruncated || r.truncated;
+        for (const std::string& why : r.failedChecks)
+            std::fprintf(stderr, "trob: %s fails %s\n", o.files[i].c_str(), why.c_str());
+        anyFailedCheck = anyFailedCheck || !r.failedChecks.empty();
         if (o.json)
             std::fprintf(stdout, "%s%s", i ? ",\n" : "", r.report.c_str());
         else
@@ -323,7 +458,7 @@ int analyse(const Options& o) {
     if (o.json) std::fputs("\n]\n", stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return failure("cannot write the report");
     if (anyFailed) return kFailure;
-    return failsCheck(o, anyOutOfPhase, anyTruncated) ? kFailedCheck : 0;
+    return anyFailedCheck ? kFailedCheck : 0;
 }
 
 int plot(const Options& o) {

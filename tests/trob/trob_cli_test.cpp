@@ -16,7 +16,7 @@ TEST_F(TrobCli, DemoTableListsEveryBandFromTheTopDownAndLightsTheLoudBand) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const auto rows = lines(r.out);
-    ASSERT_EQ(rows.size(), 34u) << r.out;
+    ASSERT_EQ(rows.size(), 37u) << r.out;
     EXPECT_NE(rows[0].find("demo signal"), std::string::npos);
     EXPECT_EQ(rows[4].rfind("   20 kHz", 0), 0u) << rows[4];
     EXPECT_EQ(rows[33].rfind("    25 Hz", 0), 0u) << rows[33];

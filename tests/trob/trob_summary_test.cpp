@@ -75,7 +75,7 @@ TEST_F(TrobSummary, AMonoFileIsCentredWithoutSpreadOrPhaseProblems) {
     const TrobRun text = trob("analyse '" + file.string() + "' --summary");
     ASSERT_EQ(text.status, 0) << text.err;
     const auto rows = lines(text.out);
-    ASSERT_EQ(rows.size(), 36u) << text.out;
+    ASSERT_EQ(rows.size(), 39u) << text.out;
     EXPECT_EQ(rows[4].rfind("   20 kHz", 0), 0u) << rows[4];
     EXPECT_EQ(rows[33].rfind("    25 Hz", 0), 0u) << rows[33];
     EXPECT_EQ(rows[35], "phase problems (spread above 0.6 for 0.5 s or more): none");
@@ -192,7 +192,7 @@ TEST_F(TrobSummary, LevelsInDecibelsOfFullScaleAndMonoLossOfASineAndItsInverse) 
         EXPECT_NEAR(jsonBandValue(opposite.out, "1000", "right_db"), -6.0, 0.05) << rate;
         EXPECT_EQ(jsonBandValue(opposite.out, "1000", "mono_loss_db"), -60.0);
         const auto table = lines(trob("analyse '" + first.string() + "' --final").out);
-        ASSERT_EQ(table.size(), 34u);
+        ASSERT_EQ(table.size(), 37u);
         EXPECT_EQ(table[17].rfind("    1 kHz    -6.0   -6.0   -6.0    0.0    0.0  ", 0), 0u)
             << table[17];
         EXPECT_EQ(table[10].rfind("    5 kHz       \u2014      \u2014", 0), 0u) << table[10];
@@ -253,9 +253,9 @@ TEST_F(TrobSummary, ManyFilesInParallelReportInOrderAndAFailureDoesNotStopTheOth
     const auto b = mono("b.wav", 3.0);
     const fs::path broken = dir / "broken.wav";
     std::ofstream(broken) << "RIFF, but nothing a reader can use\n";
-    const TrobRun soloA = trob("analyse '" + a.string() + "' --summary --json");
-    const TrobRun soloB = trob("analyse '" + b.string() + "' --summary --json");
-    ASSERT_EQ(soloA.status, 0) << soloA.err;
+    const TrobRun soloA = trob("analyse '" + a.string() + "' --summary --json --fail-on-phase");
+    const TrobRun soloB = trob("analyse '" + b.string() + "' --summary --json --fail-on-phase");
+    ASSERT_EQ(soloA.status, 3) << soloA.err;
     ASSERT_EQ(soloB.status, 0) << soloB.err;
 
     const std::string three =
