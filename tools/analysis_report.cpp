@@ -19,6 +19,9 @@ double curve(double x) {
 }
 
 constexpr double kEdgeDecibels = 18.0;
+// The layout of the report objects: 2 since the levels in dB, the delivery facts and the
+// whole file by default.
+constexpr int kJsonFormat = 2;
 constexpr float kHighlightThreshold = 0.7f;
 
 std::string centreText(double hz) {
@@ -86,9 +89,9 @@ void printInfoJson(std::FILE* out, const AnalysisInfo& info) {
     std::fprintf(out, "{\n  \"source\": %s,\n  \"sample_rate\": %s,\n  \"frames\": %lld,\n",
                  jsonString(info.source).c_str(), number(info.sampleRate).c_str(),
                  static_cast<long long>(info.frames));
-    std::fprintf(out, "  \"seconds\": %s,\n  \"block_size\": %d,\n",
+    std::fprintf(out, "  \"seconds\": %s,\n  \"block_size\": %d,\n  \"format\": %d,\n",
                  number(info.sampleRate > 0 ? info.frames / info.sampleRate : 0.0).c_str(),
-                 info.blockSize);
+                 info.blockSize, kJsonFormat);
     if (info.truncated) std::fprintf(out, "  \"truncated\": true,\n");
 }
 

@@ -2,6 +2,7 @@
 
 #include "tools/file_plot.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@ namespace trob {
 namespace {
 
 constexpr double kMostJobs = 256;
+
 constexpr int kLargestBlock = 1 << 20;
 
 } // namespace
@@ -64,10 +66,10 @@ const char* const kUsage =
     "  --width N                the picture's width in pixels (480 to 8000, default 1200)\n"
     "  --rate HZ                sample rate of the demo signal (default 44100)\n"
     "  --block N                frames per processing block (default 512)\n"
-    "  --spread-gain X          parameter 11 (default 1.0)\n"
-    "  --edge-taper X           parameter 12 (default 1.0)\n"
-    "  --level-curve X          parameter 13 (default 0.5)\n"
-    "  --highlight-curve X      parameter 14 (default 0.0; the demo uses 0.2)\n"
+    "  --spread-gain X          parameter 11, 0 to 100 (default 1.0)\n"
+    "  --edge-taper X           parameter 12, 0 to 1 (default 1.0)\n"
+    "  --level-curve X          parameter 13, 0 to 1 (default 0.5)\n"
+    "  --highlight-curve X      parameter 14, 0 to 1 (default 0.0; the demo uses 0.2)\n"
     "  --plugin PATH            the plug-in to load (default: the build's or the installed one)\n"
     "  -h, --help               show this text\n"
     "\n"
@@ -126,6 +128,15 @@ bool parseFailOn(const std::string& list, FailOn& o, std::string& error) {
         }
     }
     return true;
+}
+
+// In any case: ".PNG" is a PNG too.
+bool endsWithPng(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string end = path.substr(path.size() - 4);
+    for (char& c : end)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return end == ".png";
 }
 
 int usageError(const std::string& message) {
@@ -194,9 +205,10 @@ int parseCommandLine(int argc, char** argv, Options& o) {
             if (!numberOption(number) || number < 0)
                 return usageError("--min-duration needs a time in seconds, 0 or more");
             o.criteria.minDuration = number;
-        } else if (auto* parameter = o.settings.parameterOption(arg)) {
-            if (!numberOption(number)) return usageError(arg + " needs a finite number");
-            *parameter = static_cast<float>(number);
+        } else if (o.settings.parameterOption(arg)) {
+            std::string why = arg + " needs a finite number";
+            if (!numberOption(number) || !o.settings.setParameterOption(arg, number, why))
+                return usageError(why);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option '" + arg + "'");
         } else {

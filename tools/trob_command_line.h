@@ -58,6 +58,9 @@ struct Options {
     std::optional<std::string> plugin;
 };
 
+// Whether a picture's name ends in ".png", in any case.
+bool endsWithPng(const std::string& path);
+
 // Prints the message and the hint to --help on stderr; answers the usage exit status.
 int usageError(const std::string& message);
 

@@ -519,6 +519,9 @@ int main(int argc, char** argv) {
         if (out) outputs.push_back(*out);
     if (const std::string conflict = outputConflict(inputs, outputs); !conflict.empty())
         return usageError(conflict);
+    for (const auto& png : {options.out, options.plot})
+        if (png && !endsWithPng(*png))
+            return usageError("the picture '" + *png + "' must have a name ending in .png");
     try {
         return options.command == Command::Plot ? plot(options) : analyse(options);
     } catch (const std::exception& e) {

@@ -37,7 +37,7 @@ TEST_F(TrobCli, StereoFileJsonReportsAOneSidedToneAtTheFilesRate) {
     const TrobRun r = trob("analyse '" + wav.string() + "' --final --json --block 300");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"sample_rate\": 48000"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"block_size\": 300"), std::string::npos);
+    EXPECT_NE(r.out.find("\"block_size\": 300,\n  \"format\": 2,\n"), std::string::npos);
     EXPECT_EQ(jsonBandValue(r.out, "1000", "balance"), 1.0);
     EXPECT_GE(jsonBandValue(r.out, "1000", "balance_db"), 18.0);
     EXPECT_GT(jsonBandValue(r.out, "1000", "level"), 0.5);
@@ -204,6 +204,11 @@ TEST_F(TrobCli, ErrorsAreClearAndEndWithANonZeroStatus) {
         {"analyse --rate 0", 2, "--rate"},
         {"analyse --level-curve", 2, "--level-curve"},
         {"analyse --edge-taper inf", 2, "--edge-taper"},
+        {"analyse --level-curve -0.5", 2, "--level-curve needs a number from 0 to 1"},
+        {"analyse --highlight-curve 1e39", 2, "--highlight-curve needs a number from 0 to 1"},
+        {"render --spread-gain 1e39", 2, "--spread-gain needs a number from 0 to 100"},
+        {"plot --out picture.jpg", 2, "'picture.jpg' must have a name ending in .png"},
+        {"analyse --plot picture", 2, "'picture' must have a name ending in .png"},
         {"analyse '" + surround.string() + "' --rate 48000", 2, "demo signal only"},
         {"analyse a.wav b.wav --csv x.csv", 2, "--csv takes the series of one FILE"},
         {"analyse --phase-threshold 1.5", 2, "--phase-threshold"},
