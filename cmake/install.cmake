@@ -75,7 +75,7 @@ if(TROB_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
-           ", libc6, libstdc++6, libgcc-s1, libsndfile1, libfreetype6, libfontconfig1,"
+           ", libc6, libstdc++6, libgcc-s1, libsndfile1, libebur128-1, libfreetype6, libfontconfig1,"
            " libpng16-16, zlib1g, libx11-6, libxext6, libasound2")
 endif()
 include(CPack)

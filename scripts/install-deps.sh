@@ -13,7 +13,7 @@ for group in "${want[@]}"; do
     linux)
         linux=(build-essential cmake g++ pkg-config googletest libgtest-dev libgmock-dev
                libbenchmark-dev libfreetype-dev libfontconfig-dev fonts-liberation
-               libpng-dev libsndfile1-dev libx11-dev libxext-dev libxtst-dev libasound2-dev xvfb
+               libpng-dev libsndfile1-dev libebur128-dev libx11-dev libxext-dev libxtst-dev libasound2-dev xvfb
                binutils)
         packages+=("${linux[@]}")
         required+=("${linux[@]}") ;;

@@ -20,6 +20,9 @@ double curve(double x) {
 }
 
 constexpr double kEdgeDecibels = 18.0;
+// The layout of the report objects: 2 since the levels in dB, the delivery facts and the
+// whole file by default.
+constexpr int kJsonFormat = 2;
 constexpr float kHighlightThreshold = 0.7f;
 
 std::string centreText(double hz) {
@@ -32,9 +35,21 @@ std::string centreText(double hz) {
 }
 
 // Every number is written as the float it is (or, for derived values, is rounded to), in its
-// shortest round-trip form.
+// shortest round-trip form; a value that is not there (NaN) as null.
 std::string number(double v) {
-    return number_text::json(static_cast<float>(v));
+    return std::isnan(v) ? "null" : number_text::json(static_cast<float>(v));
+}
+
+// "-12.3", or a dash for a value that is not there, right-aligned in `width` columns.
+std::string decibelCell(double db, int width = 6) {
+    if (std::isnan(db)) return std::string(static_cast<std::size_t>(width - 1), ' ') + "\u2014";
+    char text[40];
+    std::snprintf(text, sizeof text, "%*.1f", width, std::fabs(db) < 0.05 ? 0.0 : db);
+    return text;
+}
+
+double amplitude(float db) {
+    return std::isnan(db) ? 0.0 : std::pow(10.0, db / 20.0);
 }
 
 // The length of the well-formed UTF-8 sequence that starts at `at`, or 0 when none does (a
@@ -75,9 +90,9 @@ void printInfoJson(std::FILE* out, const AnalysisInfo& info) {
     std::fprintf(out, "{\n  \"source\": %s,\n  \"sample_rate\": %s,\n  \"frames\": %lld,\n",
                  jsonString(info.source).c_str(), number(info.sampleRate).c_str(),
                  static_cast<long long>(info.frames));
-    std::fprintf(out, "  \"seconds\": %s,\n  \"block_size\": %d,\n",
+    std::fprintf(out, "  \"seconds\": %s,\n  \"block_size\": %d,\n  \"format\": %d,\n",
                  number(info.sampleRate > 0 ? info.frames / info.sampleRate : 0.0).c_str(),
-                 info.blockSize);
+                 info.blockSize, kJsonFormat);
     if (info.truncated) std::fprintf(out, "  \"truncated\": true,\n");
 }
 
@@ -101,6 +116,22 @@ std::string emptyAxis(int width) {
     return axis;
 }
 } // namespace
+
+bool hasSignal(float leftDb, float rightDb) {
+    return leftDb >= kSignalFloorDb || rightDb >= kSignalFloorDb;
+}
+
+double meanLevelDb(float leftDb, float rightDb) {
+    if (std::isnan(leftDb) && std::isnan(rightDb)) return NAN;
+    if (leftDb == rightDb) return leftDb; // exactly, with no rounding through amplitudes
+    return 20.0 * std::log10(0.5 * (amplitude(leftDb) + amplitude(rightDb)));
+}
+
+double monoLossDb(float leftDb, float rightDb, float midDb) {
+    if (!hasSignal(leftDb, rightDb)) return NAN;
+    if (std::isnan(midDb)) return kMonoLossFloorDb;
+    return std::max(kMonoLossFloorDb, std::min(0.0, midDb - meanLevelDb(leftDb, rightDb)));
+}
 
 std::string jsonString(const std::string& s) {
     std::string out = "\"";
@@ -180,23 +211,31 @@ std::string textBar(float balance, float spread, float taper, float highlight, i
 
 void printTable(std::FILE* out, const MeterReading& r, const AnalysisInfo& info) {
     printHeader(out, info);
-    std::fprintf(out, "%9s  %-5s %8s  %6s  %6s  %9s  %-37s\n", "band", "L/R dB", "position",
-                 "level", "spread", "highlight", "L               centre               R");
+    std::fprintf(out, "%9s  %s\n", "", "--- dB re full-scale sine ---");
+    std::fprintf(out, "%9s  %6s %6s %6s %6s  %-6s %8s  %6s  %6s  %9s  %-37s\n", "band", "left",
+                 "right", "mid", "mono", "L/R dB", "position", "level", "spread", "highlight",
+                 "L               centre               R");
     for (int k = kAnalysedBands - 1; k >= 0; --k) {
         if (isUncarriedBand(r.taper[k])) {
-            std::fprintf(out, "%9s  %s %s  %s  %s  %s  %s\n", centreText(kCentres[k]).c_str(),
-                         noValue(6, true).c_str(), noValue(8).c_str(), noValue(6).c_str(),
-                         noValue(6).c_str(), noValue(9).c_str(), emptyAxis(37).c_str());
+            std::fprintf(out, "%9s  %s %s %s %s  %s %s  %s  %s  %s  %s\n",
+                         centreText(kCentres[k]).c_str(), noValue(6).c_str(), noValue(6).c_str(),
+                         noValue(6).c_str(), noValue(6).c_str(), noValue(6, true).c_str(),
+                         noValue(8).c_str(), noValue(6).c_str(), noValue(6).c_str(),
+                         noValue(9).c_str(), emptyAxis(37).c_str());
             continue;
         }
-        std::fprintf(out, "%9s  %-6s %8.3f  %6.3f  %6.3f  %9.3f  %s\n",
-                     centreText(kCentres[k]).c_str(), balanceText(r.balance[k]).c_str(),
-                     r.balance[k], r.level[k], r.spread[k], r.highlight[k],
+        const bool signal = hasSignal(r.leftDb[k], r.rightDb[k]);
+        std::fprintf(out, "%9s  %s %s %s %s  %-6s %8.3f  %6.3f  %6.3f  %9.3f  %s\n",
+                     centreText(kCentres[k]).c_str(), decibelCell(r.leftDb[k]).c_str(),
+                     decibelCell(r.rightDb[k]).c_str(), decibelCell(r.midDb[k]).c_str(),
+                     decibelCell(monoLossDb(r.leftDb[k], r.rightDb[k], r.midDb[k])).c_str(),
+                     signal ? balanceText(r.balance[k]).c_str() : "    \u2014", r.balance[k],
+                     r.level[k], r.spread[k], r.highlight[k],
                      textBar(r.balance[k], r.spread[k], r.taper[k], r.highlight[k]).c_str());
     }
 }
 
-void printJson(std::FILE* out, const MeterReading& r, const AnalysisInfo& info) {
+void printJson(std::FILE* out, const MeterReading& r, const AnalysisInfo& info, bool levels) {
     printInfoJson(out, info);
     std::fprintf(out, "  \"bands\": [\n");
     for (int k = kAnalysedBands - 1; k >= 0; --k) {
@@ -204,17 +243,30 @@ void printJson(std::FILE* out, const MeterReading& r, const AnalysisInfo& info) 
             std::fprintf(out,
                          "    {\"centre_hz\": %s, \"balance\": null, \"balance_db\": null, "
                          "\"level\": null, \"spread\": null, \"taper\": null, "
-                         "\"highlight\": null}%s\n",
-                         number(kCentres[k]).c_str(), k > 0 ? "," : "");
+                         "\"highlight\": null%s}%s\n",
+                         number(kCentres[k]).c_str(),
+                         levels ? ", \"left_db\": null, \"right_db\": null, \"mid_db\": null, "
+                                  "\"mono_loss_db\": null"
+                                : "",
+                         k > 0 ? "," : "");
             continue;
         }
+        const bool signal = !levels || hasSignal(r.leftDb[k], r.rightDb[k]);
         std::fprintf(out,
                      "    {\"centre_hz\": %s, \"balance\": %s, \"balance_db\": %s, "
-                     "\"level\": %s, \"spread\": %s, \"taper\": %s, \"highlight\": %s}%s\n",
+                     "\"level\": %s, \"spread\": %s, \"taper\": %s, \"highlight\": %s",
                      number(kCentres[k]).c_str(), number(r.balance[k]).c_str(),
-                     number(balanceDecibels(r.balance[k])).c_str(), number(r.level[k]).c_str(),
-                     number(r.spread[k]).c_str(), number(r.taper[k]).c_str(),
-                     number(r.highlight[k]).c_str(), k > 0 ? "," : "");
+                     number(signal ? balanceDecibels(r.balance[k]) : NAN).c_str(),
+                     number(r.level[k]).c_str(), number(r.spread[k]).c_str(),
+                     number(r.taper[k]).c_str(), number(r.highlight[k]).c_str());
+        if (levels)
+            std::fprintf(out,
+                         ", \"left_db\": %s, \"right_db\": %s, \"mid_db\": %s, "
+                         "\"mono_loss_db\": %s",
+                         number(r.leftDb[k]).c_str(), number(r.rightDb[k]).c_str(),
+                         number(r.midDb[k]).c_str(),
+                         number(monoLossDb(r.leftDb[k], r.rightDb[k], r.midDb[k])).c_str());
+        std::fprintf(out, "}%s\n", k > 0 ? "," : "");
     }
     std::fprintf(out, "  ]\n}");
 }
@@ -248,24 +300,43 @@ std::string clockText(double seconds) {
 void printSummary(std::FILE* out, const FileSummary& s, const AnalysisInfo& info,
                   const PhaseCriteria& criteria) {
     printHeader(out, info);
-    std::fprintf(out, "%9s  %17s  %-23s  %-23s\n", "", "------ level ----",
+    std::fprintf(out, "%9s  %-34s  %-23s  %-23s\n", "", "---- dB re full-scale sine -----",
                  "------- balance -------", "-------- spread -------");
-    std::fprintf(out, "%9s  %8s %8s  %7s %7s %7s  %7s %7s %7s\n", "band", "mean", "95%", "mean dB",
-                 "L>3dB", "R>3dB", "mean", "max", ">0.5");
+    std::fprintf(out, "%9s  %6s %6s %6s %6s %6s  %7s %7s %7s  %7s %7s %7s\n", "band", "left",
+                 "right", "mid", "mono", "worst", "mean dB", "L>3dB", "R>3dB", "mean", "max",
+                 ">0.5");
+    const std::string none = "      \u2014";
+    auto share = [&](double v) {
+        if (std::isnan(v)) return none;
+        char text[16];
+        std::snprintf(text, sizeof text, "%6d%%", percent(v));
+        return std::string(text);
+    };
+    auto fraction = [&](double v) {
+        if (std::isnan(v)) return none;
+        char text[16];
+        std::snprintf(text, sizeof text, "%7.3f", v);
+        return std::string(text);
+    };
     for (int k = kAnalysedBands - 1; k >= 0; --k) {
         const BandSummary& b = s.bands[k];
         if (!b.carried) {
-            std::fprintf(out, "%9s  %s %s  %s %s %s  %s %s %s\n", centreText(kCentres[k]).c_str(),
-                         noValue(8).c_str(), noValue(8).c_str(), noValue(7).c_str(),
+            std::fprintf(out, "%9s  %s %s %s %s %s  %s %s %s  %s %s %s\n",
+                         centreText(kCentres[k]).c_str(), noValue(6).c_str(), noValue(6).c_str(),
+                         noValue(6).c_str(), noValue(6).c_str(), noValue(6).c_str(),
                          noValue(7).c_str(), noValue(7).c_str(), noValue(7).c_str(),
-                         noValue(7).c_str(), noValue(7).c_str());
+                         noValue(7).c_str(), noValue(7).c_str(), noValue(7).c_str());
             continue;
         }
-        std::fprintf(out, "%9s  %8.3f %8.3f  %7s %6d%% %6d%%  %7.3f %7.3f %6d%%\n",
-                     centreText(kCentres[k]).c_str(), b.levelMean, b.levelP95,
-                     decibelText(b.balanceDbMean).c_str(), percent(b.leftLeanShare),
-                     percent(b.rightLeanShare), b.spreadMean, b.spreadMax,
-                     percent(b.spreadOverHalfShare));
+        std::fprintf(out, "%9s  %s %s %s %s %s  %7s %s %s  %s %s %s\n",
+                     centreText(kCentres[k]).c_str(), decibelCell(b.leftDb).c_str(),
+                     decibelCell(b.rightDb).c_str(), decibelCell(b.midDb).c_str(),
+                     decibelCell(b.monoLossDb).c_str(), decibelCell(b.worstMonoLossDb).c_str(),
+                     std::isnan(b.balanceDbMean) ? none.c_str()
+                                                 : decibelText(b.balanceDbMean).c_str(),
+                     share(b.leftLeanShare).c_str(), share(b.rightLeanShare).c_str(),
+                     fraction(b.spreadMean).c_str(), fraction(b.spreadMax).c_str(),
+                     share(b.spreadOverHalfShare).c_str());
     }
     std::fprintf(out, "\nphase problems (spread above %g for %g s or more): ", criteria.threshold,
                  criteria.minDuration);
@@ -290,7 +361,9 @@ void printSummaryJson(std::FILE* out, const FileSummary& s, const AnalysisInfo& 
         const BandSummary& b = s.bands[k];
         if (!b.carried) {
             std::fprintf(out,
-                         "    {\"centre_hz\": %s, \"level_mean\": null, \"level_p95\": null, "
+                         "    {\"centre_hz\": %s, \"left_db\": null, \"right_db\": null, "
+                         "\"mid_db\": null, \"mono_loss_db\": null, \"worst_mono_loss_db\": null, "
+                         "\"signal_share\": null, \"level_mean\": null, \"level_p95\": null, "
                          "\"balance_db_mean\": null, \"left_lean_share\": null, "
                          "\"right_lean_share\": null, \"spread_mean\": null, "
                          "\"spread_max\": null, \"spread_over_half_share\": null}%s\n",
@@ -298,11 +371,16 @@ void printSummaryJson(std::FILE* out, const FileSummary& s, const AnalysisInfo& 
             continue;
         }
         std::fprintf(out,
-                     "    {\"centre_hz\": %s, \"level_mean\": %s, \"level_p95\": %s, "
+                     "    {\"centre_hz\": %s, \"left_db\": %s, \"right_db\": %s, \"mid_db\": %s, "
+                     "\"mono_loss_db\": %s, \"worst_mono_loss_db\": %s, \"signal_share\": %s, "
+                     "\"level_mean\": %s, \"level_p95\": %s, "
                      "\"balance_db_mean\": %s, \"left_lean_share\": %s, "
                      "\"right_lean_share\": %s, \"spread_mean\": %s, \"spread_max\": %s, "
                      "\"spread_over_half_share\": %s}%s\n",
-                     number(kCentres[k]).c_str(), number(b.levelMean).c_str(),
+                     number(kCentres[k]).c_str(), number(b.leftDb).c_str(),
+                     number(b.rightDb).c_str(), number(b.midDb).c_str(),
+                     number(b.monoLossDb).c_str(), number(b.worstMonoLossDb).c_str(),
+                     number(b.signalShare).c_str(), number(b.levelMean).c_str(),
                      number(b.levelP95).c_str(), number(b.balanceDbMean).c_str(),
                      number(b.leftLeanShare).c_str(), number(b.rightLeanShare).c_str(),
                      number(b.spreadMean).c_str(), number(b.spreadMax).c_str(),

@@ -19,6 +19,23 @@ struct AnalysisInfo {
 
 namespace analysis_report {
 
+// Bands whose louder channel is below this level (dB relative to a full-scale sine at the
+// band's centre) carry no signal: they report no balance, spread or mono loss, and cannot be
+// out of phase.
+constexpr double kSignalFloorDb = -50.0;
+// Mono loss reads no lower than this: the channels cancel.
+constexpr double kMonoLossFloorDb = -60.0;
+
+// Whether a band at these levels (NaN: below the probes' range) carries signal.
+bool hasSignal(float leftDb, float rightDb);
+// The level of the mean of the two channels' band amplitudes, in dB; NaN when both are NaN.
+double meanLevelDb(float leftDb, float rightDb);
+// How much quieter the band gets summed to mono: the mid level against the mean of the left
+// and right levels. 0 dB for identical channels, about -3 dB for unrelated ones, and
+// kMonoLossFloorDb when they cancel (or the mid is below the probes' range). NaN without
+// signal.
+double monoLossDb(float leftDb, float rightDb, float midDb);
+
 // A text as a JSON string. Control characters are escaped; bytes that do not form UTF-8 (a
 // file name in Latin-1, say) become the characters they stand for in Latin-1, escaped, so
 // that the JSON is always valid.
@@ -54,7 +71,10 @@ void printSummary(std::FILE* out, const FileSummary& summary, const AnalysisInfo
 
 // The JSON forms: one object each, without a line break after the closing brace, so that
 // several can stand in one array.
-void printJson(std::FILE* out, const MeterReading& reading, const AnalysisInfo& info);
+// `levels`: the reading holds the probes' dB levels (left, right, mid, mono loss), and a band
+// without signal has no balance in dB.
+void printJson(std::FILE* out, const MeterReading& reading, const AnalysisInfo& info,
+               bool levels = true);
 void printSummaryJson(std::FILE* out, const FileSummary& summary, const AnalysisInfo& info,
                       const PhaseCriteria& criteria);
 void printErrorJson(std::FILE* out, const std::string& source, const std::string& error);

@@ -8,6 +8,7 @@
 #include "tools/plugin_host.h"
 
 #include <array>
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <string>
@@ -22,6 +23,17 @@ struct MeterReading {
     std::array<float, kAnalysedBands> spread{};
     std::array<float, kAnalysedBands> taper{};
     std::array<float, kAnalysedBands> highlight{};
+    // The band's left, right and mid ((L+R)/2) levels in dB relative to a full-scale sine at
+    // its centre, as the level probes measure them; NaN below their range or when not measured.
+    std::array<float, kAnalysedBands> leftDb = unmeasured();
+    std::array<float, kAnalysedBands> rightDb = unmeasured();
+    std::array<float, kAnalysedBands> midDb = unmeasured();
+
+    static std::array<float, kAnalysedBands> unmeasured() {
+        std::array<float, kAnalysedBands> a;
+        a.fill(NAN);
+        return a;
+    }
 };
 
 using AnalyserSettings = PlaybackSettings;
@@ -31,12 +43,31 @@ using AnalyserSettings = PlaybackSettings;
 // the analyser's own effect object, which no other plug-in has.
 bool isTrobAnalyser(PluginHost& host, const std::string& pluginPath, std::string& why);
 
+// The band levels in dB come from three more instances of the plug-in, the level probes, fed
+// the left channel, the right channel and their mean (L+R)/2, each on both inputs and scaled
+// by kProbeGain; a fourth hears the mean 2^9 times louder still, so that the mid level of a
+// band whose channels cancel is measured far below the others' range. A probe's level meter, read
+// with the level curve at 0.25 (exponent 1), is the meter's table value, 56 dB across: so 56 (v -
+// 1) is the probe's band level in dB below the table's top. A full-scale sine at each band's
+// centre, run once through a probe per sample rate, gives the reading that stands for 0 dB. The
+// gain puts that reading a little below the top: the probes measure from about +3 dB down to about
+// -53 dB.
 class BandAnalyser {
 public:
     static constexpr double kPollsPerSecond = 30.0;
+    static constexpr float kProbeGain = 0.3f;
+    // Probe readings that stand for less than this are below the range the table resolves.
+    static constexpr double kLowestLevelDb = -53.0;
+    // The quiet mid probe's extra gain: a power of two, so that its input is the mid probe's
+    // exactly scaled, and a full-scale sine's reading stands for 0 dB less 20 log10(512).
+    static constexpr float kQuietGain = 512.0f;
+    static constexpr double kQuietDb = 54.185399219516;
 
     // Loads the plug-in; false with `error()` set when it cannot be used.
     bool load(const std::string& pluginPath);
+    // Also measures the left, right and mid levels of every band (the level probes); before
+    // `run`. False with `error()` set when the probes cannot be loaded.
+    bool measureLevels();
     const std::string& error() const { return errorText; }
 
     using PollListener = std::function<void(const MeterReading&)>;
@@ -51,8 +82,13 @@ public:
 
 private:
     MeterReading poll(double time);
+    bool calibrate(double rate);
 
     PluginHost host;
+    std::string path;
+    bool probing = false;
+    std::array<PluginHost, 4> probes;              // left, right, mid, quiet mid
+    std::array<float, kAnalysedBands> fullScale{}; // a probe's dB reading of a full-scale sine
     std::int64_t processed = 0;
     std::string errorText;
 };

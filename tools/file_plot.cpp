@@ -259,9 +259,15 @@ void FilePlot::drawLegend(PlotFont& small, PlotFont& heading, const PhaseCriteri
     small.draw(canvas, x + keyWidth, y, "R louder", kRightHue, 2);
     small.draw(canvas, x + half, y, "dB", kDimText, 1);
     y += 20;
-    small.draw(canvas, x, y, "brightness: level", kDimText);
+    // The meter's level scale: 56 dB from black to full, its top where a sine in both
+    // channels at a band's centre is about 7.5 dB below full scale.
+    small.draw(canvas, x, y, "brightness: level, black", kDimText);
     y += 16;
-    small.draw(canvas, x, y, "black: silence", kDimText);
+    small.draw(canvas, x, y, "at -56 dB to full at 0 dB", kDimText);
+    y += 16;
+    small.draw(canvas, x, y, "(a sine in both channels", kDimText);
+    y += 16;
+    small.draw(canvas, x, y, "at -7.5 dBFS)", kDimText);
 
     // The spread scale, with the phase threshold marked.
     y = spreadPanel.top + heading.ascent() - 26;
@@ -323,14 +329,27 @@ bool FilePlot::draw(const AnalysisInfo& info, const FileSummary& summary,
     drawAxes(small, summary);
     drawLegend(small, heading, criteria);
 
-    const std::string name = baseName(info.source);
+    // A long name is cut with an ellipsis where the picture ends.
+    std::string name = baseName(info.source);
+    const int room = canvas.width() - 16 - balancePanel.left;
+    if (title.textWidth(name) > room) {
+        while (!name.empty() && title.textWidth(name + "\u2026") > room) {
+            name.pop_back();
+            // Never leave half a UTF-8 sequence behind.
+            while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80)
+                name.pop_back();
+            if (!name.empty() && static_cast<unsigned char>(name.back()) >= 0xC0) name.pop_back();
+        }
+        name += "\u2026";
+    }
     title.draw(canvas, balancePanel.left, 22, name, kText);
     char facts[160];
     std::snprintf(facts, sizeof facts, "%s  \u00b7  %g Hz  \u00b7  %zu phase problem%s",
                   analysis_report::clockText(seconds).c_str(), info.sampleRate, phaseCount,
                   phaseCount == 1 ? "" : "s");
     small.draw(canvas, balancePanel.left, 40, facts, phaseCount ? Rgb{255, 150, 140} : kDimText);
-    small.draw(canvas, balancePanel.right, 40, "analysed by TROBEdit", kDimText, 2);
+    // Against the picture's right edge, clear of the facts however narrow the picture.
+    small.draw(canvas, canvas.width() - 16, 40, "analysed by TROBEdit", kDimText, 2);
     return true;
 }
 

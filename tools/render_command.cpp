@@ -40,10 +40,10 @@ const char* const kUsage =
     "  --animate PATH           the whole run as an animated PNG at 30 frames per second\n"
     "  --rate HZ                sample rate of the demo signal (default 44100)\n"
     "  --block N                frames per processing block (default 512)\n"
-    "  --spread-gain X          parameter 11 (default 1.0)\n"
-    "  --edge-taper X           parameter 12 (default 1.0)\n"
-    "  --level-curve X          parameter 13 (default 0.5)\n"
-    "  --highlight-curve X      parameter 14 (default 0.0; the demo uses 0.2)\n"
+    "  --spread-gain X          parameter 11, 0 to 100 (default 1.0)\n"
+    "  --edge-taper X           parameter 12, 0 to 1 (default 1.0)\n"
+    "  --level-curve X          parameter 13, 0 to 1 (default 0.5)\n"
+    "  --highlight-curve X      parameter 14, 0 to 1 (default 0.0; the demo uses 0.2)\n"
     "  -h, --help               show this text\n"
     "\n"
     "The outputs appear only when the run succeeds; none may replace FILE or have an audio\n"
@@ -103,9 +103,10 @@ int parse(int argc, char** argv, Options& o) {
             if (!takeNumber() || number != std::floor(number) || number < 1 || number > (1 << 20))
                 return usageError("--block needs a whole number of frames from 1 to 1048576");
             o.settings.blockSize = static_cast<int>(number);
-        } else if (auto* parameter = o.settings.parameterOption(arg)) {
-            if (!takeNumber()) return usageError(arg + " needs a finite number");
-            *parameter = static_cast<float>(number);
+        } else if (o.settings.parameterOption(arg)) {
+            std::string why = arg + " needs a finite number";
+            if (!takeNumber() || !o.settings.setParameterOption(arg, number, why))
+                return usageError(why);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option '" + arg + "'");
         } else if (o.file) {

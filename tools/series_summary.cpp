@@ -20,21 +20,39 @@ float weightedPercentile(std::vector<std::pair<float, float>>& pairs, double fra
     return pairs.back().first;
 }
 
+namespace {
+double amplitude(float db) {
+    return std::isnan(db) ? 0.0 : std::pow(10.0, db / 20.0);
+}
+// NaN below `lowest`, where the probes do not reach.
+double decibels(double amplitude, double lowest = BandAnalyser::kLowestLevelDb) {
+    const double db = 20.0 * std::log10(amplitude);
+    return db >= lowest ? db : NAN;
+}
+} // namespace
+
 void SeriesSummary::accumulate(const MeterReading& r, double w) {
     counted = true;
     for (int k = 0; k < kAnalysedBands; ++k) {
         if (isUncarriedBand(r.taper[k])) continue;
         Accumulator& a = sums[k];
-        const double db = analysis_report::balanceDecibels(r.balance[k]);
         a.weight += w;
         a.level += w * r.level[k];
+        a.levels.emplace_back(r.level[k], static_cast<float>(w));
+        a.left += w * amplitude(r.leftDb[k]);
+        a.right += w * amplitude(r.rightDb[k]);
+        a.mid += w * amplitude(r.midDb[k]);
+        if (!analysis_report::hasSignal(r.leftDb[k], r.rightDb[k])) continue;
+        const double loss = analysis_report::monoLossDb(r.leftDb[k], r.rightDb[k], r.midDb[k]);
+        if (!(a.worstMonoLoss <= loss)) a.worstMonoLoss = loss;
+        const double db = analysis_report::balanceDecibels(r.balance[k]);
+        a.signalWeight += w;
         a.balanceDb += w * db;
         if (db < -kLeanDecibels) a.leftLean += w;
         if (db > kLeanDecibels) a.rightLean += w;
         a.spread += w * r.spread[k];
         if (r.spread[k] > kOppositeSpread) a.spreadOverHalf += w;
         a.spreadMax = std::max(a.spreadMax, r.spread[k]);
-        a.levels.emplace_back(r.level[k], static_cast<float>(w));
     }
 }
 
@@ -52,7 +70,10 @@ void SeriesSummary::add(const MeterReading& r) {
     latest = r;
     any = true;
     for (int k = 0; k < kAnalysedBands; ++k) {
-        const bool above = !isUncarriedBand(r.taper[k]) && r.spread[k] > criteria.threshold;
+        // Near-silent noise has a spread of its own: only a band with signal can be out of
+        // phase, and a band the rate cannot carry has none.
+        const bool above = !isUncarriedBand(r.taper[k]) && r.spread[k] > criteria.threshold &&
+                           analysis_report::hasSignal(r.leftDb[k], r.rightDb[k]);
         if (above && !open[k]) {
             open[k] = true;
             openSince[k] = r.time;
@@ -81,12 +102,26 @@ FileSummary SeriesSummary::finish(double endTime) {
         }
         b.levelMean = a.level / a.weight;
         b.levelP95 = weightedPercentile(a.levels, 0.95);
-        b.balanceDbMean = a.balanceDb / a.weight;
-        b.leftLeanShare = a.leftLean / a.weight;
-        b.rightLeanShare = a.rightLean / a.weight;
-        b.spreadMean = a.spread / a.weight;
+        b.leftDb = decibels(a.left / a.weight);
+        b.rightDb = decibels(a.right / a.weight);
+        b.midDb = decibels(a.mid / a.weight, BandAnalyser::kLowestLevelDb - BandAnalyser::kQuietDb);
+        b.signalShare = a.signalWeight / a.weight;
+        if (a.signalWeight <= 0.0) {
+            b.balanceDbMean = b.leftLeanShare = b.rightLeanShare = b.spreadMean = NAN;
+            b.spreadOverHalfShare = NAN;
+            b.spreadMax = NAN;
+            continue;
+        }
+        b.monoLossDb =
+            analysis_report::monoLossDb(static_cast<float>(b.leftDb), static_cast<float>(b.rightDb),
+                                        static_cast<float>(b.midDb));
+        b.worstMonoLossDb = a.worstMonoLoss;
+        b.balanceDbMean = a.balanceDb / a.signalWeight;
+        b.leftLeanShare = a.leftLean / a.signalWeight;
+        b.rightLeanShare = a.rightLean / a.signalWeight;
+        b.spreadMean = a.spread / a.signalWeight;
         b.spreadMax = a.spreadMax;
-        b.spreadOverHalfShare = a.spreadOverHalf / a.weight;
+        b.spreadOverHalfShare = a.spreadOverHalf / a.signalWeight;
     }
     std::sort(runs.begin(), runs.end(),
               [](const Run& a, const Run& b) { return a.start < b.start; });

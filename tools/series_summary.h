@@ -5,6 +5,7 @@
 #include "tools/band_analyser.h"
 
 #include <array>
+#include <cmath>
 #include <vector>
 
 struct PhaseCriteria {
@@ -14,12 +15,20 @@ struct PhaseCriteria {
     double minDuration = 0.5;
 };
 
+// Balance, spread and mono loss count only the moments in which the band carries signal
+// (analysis_report::hasSignal); they are NaN for a band that never does.
 struct BandSummary {
     double levelMean = 0.0;
     float levelP95 = 0.0f;
-    double balanceDbMean = 0.0;  // positive: right louder
-    double leftLeanShare = 0.0;  // share of time the left side is more than 3 dB louder
-    double rightLeanShare = 0.0; // likewise the right side
+    // The level of the band's mean amplitude over the file, per channel and for the mid
+    // (L+R)/2, in dB relative to a full-scale sine at its centre; NaN below the probes' range.
+    double leftDb = NAN, rightDb = NAN, midDb = NAN;
+    double monoLossDb = NAN;      // from those three levels
+    double worstMonoLossDb = NAN; // the lowest mono loss of any moment
+    double signalShare = 0.0;     // the share of time the band carries signal
+    double balanceDbMean = 0.0;   // positive: right louder
+    double leftLeanShare = 0.0;   // share of time the left side is more than 3 dB louder
+    double rightLeanShare = 0.0;  // likewise the right side
     double spreadMean = 0.0;
     float spreadMax = 0.0f;
     double spreadOverHalfShare = 0.0; // opposite more often than alike
@@ -67,6 +76,8 @@ private:
         double weight = 0.0, level = 0.0, balanceDb = 0.0, leftLean = 0.0, rightLean = 0.0;
         double spread = 0.0, spreadOverHalf = 0.0;
         float spreadMax = 0.0f;
+        double signalWeight = 0.0, left = 0.0, right = 0.0, mid = 0.0;
+        double worstMonoLoss = NAN;
         std::vector<std::pair<float, float>> levels; // value, weight: for the percentile
     };
 

@@ -20,23 +20,46 @@ extern const char* const kUsage;
 
 enum class Command { Analyse, Plot };
 
+// The checks `--fail-on` names, with their thresholds: a file that fails any makes exit 3.
+struct FailOn {
+    bool phase = false;
+    bool truncated = false;
+    bool clip = false;
+    bool nan = false;
+    bool truePeak = false;
+    double truePeakDb = -1.0; // fails above this many dBTP
+    bool monoLoss = false;
+    double monoLossDb = -6.0; // fails when a band with signal loses more over the file
+    bool any() const { return phase || truncated || clip || nan || truePeak || monoLoss; }
+};
+
+// Reads "phase,mono-loss=-6,clip,true-peak=-1,nan,truncated" into `failOn`; false with
+// `error` set for a name or threshold it does not know.
+bool parseFailOn(const std::string& list, FailOn& failOn, std::string& error);
+
 struct Options {
     Command command = Command::Analyse;
     std::vector<std::string> files;
     std::optional<std::string> csv;
     bool json = false;
+    // A FILE is reported over its whole length unless `final` asks for the meters' last
+    // reading; the demo signal shows its final table unless `summary` asks otherwise.
     bool summary = false;
-    bool failOnPhase = false;
-    bool failOnTruncated = false;
+    bool final = false;
+    FailOn failOn;
     PhaseCriteria criteria;
-    unsigned jobs = 0; // 0: one per core
-    std::optional<std::string> out;
+    unsigned jobs = 0;               // 0: one per core
+    std::optional<std::string> out;  // plot's picture
+    std::optional<std::string> plot; // analyse's picture, drawn from the same run
     int width = 1200;
     std::optional<double> rate;
     int block = 512;
     AnalyserSettings settings;
     std::optional<std::string> plugin;
 };
+
+// Whether a picture's name ends in ".png", in any case.
+bool endsWithPng(const std::string& path);
 
 // Prints the message and the hint to --help on stderr; answers the usage exit status.
 int usageError(const std::string& message);

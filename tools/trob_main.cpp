@@ -6,8 +6,10 @@
 #include "tools/band_analyser.h"
 #include "tools/csv_series_writer.h"
 #include "tools/default_plugin.h"
+#include "tools/delivery_checks.h"
 #include "tools/demo_signal.h"
 #include "tools/file_plot.h"
+#include "tools/number_text.h"
 #include "tools/output_file.h"
 #include "tools/progress_bar.h"
 #include "tools/render_command.h"
@@ -37,7 +39,7 @@ using namespace trob;
 
 namespace {
 
-// --fail-on-phase and --fail-on-truncated: a file was analysed but did not pass.
+// --fail-on: a file was analysed but did not pass.
 constexpr int kFailedCheck = 3;
 // Files shorter than this finish before a progress bar would be worth drawing.
 constexpr double kProgressAfterSeconds = 5.0;
@@ -50,18 +52,30 @@ void warn(const std::string& message) {
     std::fprintf(stderr, "trob: warning: %s\n", message.c_str());
 }
 
-bool failsCheck(const Options& o, bool outOfPhase, bool truncated) {
-    return (o.failOnPhase && outOfPhase) || (o.failOnTruncated && truncated);
-}
-
 // What one file's analysis left: its report (text or one JSON object), or why it failed.
 struct FileResult {
     std::string report;
     std::string error;
     std::string warning;
     bool failed = false;
-    bool outOfPhase = false;
-    bool truncated = false;
+    std::vector<std::string> failedChecks; // the --fail-on checks it failed, and why
+};
+
+// Passes a source's audio on to the delivery checks as it is read.
+class CheckedSource : public AudioSource {
+public:
+    CheckedSource(AudioSource& source, DeliveryChecks& checks) : source(source), checks(checks) {}
+    double sampleRate() const override { return source.sampleRate(); }
+    std::int64_t frameCount() const override { return source.frameCount(); }
+    std::int64_t read(float* left, float* right, std::int64_t frames) override {
+        const std::int64_t got = source.read(left, right, frames);
+        if (got > 0) checks.add(left, right, got);
+        return got;
+    }
+
+private:
+    AudioSource& source;
+    DeliveryChecks& checks;
 };
 
 // Collects what the analysis functions print into a string.
@@ -94,6 +108,7 @@ struct Analysis {
     std::string warning; // for stderr: the file ended before its header said it would
     MeterReading final;
     FileSummary summary;
+    DeliveryFacts delivery;
 };
 
 using ReadingSink = std::function<void(const MeterReading&)>;
@@ -136,15 +151,21 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
     const std::string plugin = o.plugin ? *o.plugin : defaultPlugin(error);
     if (plugin.empty()) return false;
     BandAnalyser analyser;
-    if (!analyser.load(plugin)) {
+    if (!analyser.load(plugin) || !analyser.measureLevels()) {
         error = "plug-in not usable: " + analyser.error();
         return false;
     }
     ProgressBar progress(progressShown && static_cast<double>(source->frameCount()) >
                                               kProgressAfterSeconds * a.info.sampleRate);
+    DeliveryChecks checks;
+    if (!checks.start(fileReader ? fileReader->channels() : 2, a.info.sampleRate)) {
+        error = "cannot measure loudness at " + std::to_string(a.info.sampleRate) + " Hz";
+        return false;
+    }
+    CheckedSource checked(*source, checks);
     SeriesSummary summary(o.criteria);
     const bool ok = analyser.run(
-        *source, settings,
+        checked, settings,
         [&](const MeterReading& r) {
             summary.add(r);
             if (o.csv) csv.write(r);
@@ -172,6 +193,7 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
                     "the " +
                     std::to_string(a.info.frames) + " frames (" + seconds + " s) it holds";
     }
+    a.delivery = checks.finish(a.info.truncated);
     summary.add(a.final);
     if (onPoll) onPoll(a.final);
     a.summary = summary.finish(a.final.time);
@@ -185,16 +207,146 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
     return true;
 }
 
+std::string decibels(double db, const char* unit) {
+    char text[48];
+    if (std::isfinite(db))
+        std::snprintf(text, sizeof text, "%.1f %s", db, unit);
+    else
+        std::snprintf(text, sizeof text, "-inf %s", unit);
+    return text;
+}
+
+// The --fail-on checks the file fails, each with its reason.
+std::vector<std::string> failedChecks(const FailOn& f, const Analysis& a) {
+    std::vector<std::string> out;
+    const DeliveryFacts& d = a.delivery;
+    if (f.phase && !a.summary.phaseRanges.empty())
+        out.push_back("phase: " + std::to_string(a.summary.phaseRanges.size()) +
+                      " phase problem(s), the first from " +
+                      analysis_report::clockText(a.summary.phaseRanges[0].start));
+    if (f.monoLoss) {
+        // The band that loses most; of several at the floor, the loudest.
+        int worst = -1;
+        auto level = [&](int k) {
+            return analysis_report::meanLevelDb(static_cast<float>(a.summary.bands[k].leftDb),
+                                                static_cast<float>(a.summary.bands[k].rightDb));
+        };
+        for (int k = 0; k < kAnalysedBands; ++k) {
+            const double loss = a.summary.bands[k].monoLossDb;
+            if (!(loss < f.monoLossDb)) continue;
+            if (worst < 0 || loss < a.summary.bands[worst].monoLossDb ||
+                (loss == a.summary.bands[worst].monoLossDb && level(k) > level(worst)))
+                worst = k;
+        }
+        if (worst >= 0)
+            out.push_back("mono-loss: the " + analysis_report::bandName(worst) + " band loses " +
+                          decibels(-a.summary.bands[worst].monoLossDb, "dB") +
+                          " summed to mono (limit " + decibels(-f.monoLossDb, "dB") + ")");
+    }
+    if (f.clip && d.clippedSamples > 0)
+        out.push_back("clip: " + std::to_string(d.clippedSamples) + " clipped samples in " +
+                      std::to_string(d.clipRuns) + " run(s)");
+    if (f.truePeak && d.truePeakDb > f.truePeakDb)
+        out.push_back("true-peak: " + decibels(d.truePeakDb, "dBTP") + " is above " +
+                      decibels(f.truePeakDb, "dBTP"));
+    if (f.nan && d.nonFiniteSamples > 0)
+        out.push_back("nan: " + std::to_string(d.nonFiniteSamples) +
+                      " samples are NaN or infinite");
+    if (f.truncated && d.truncated)
+        out.push_back("truncated: the file ends before the length its header gives");
+    return out;
+}
+
+// The delivery facts as JSON members, to stand before the object's closing brace.
+std::string deliveryJson(const DeliveryFacts& d, const std::vector<std::string>& failed) {
+    auto number = [](double v) {
+        return std::isfinite(v) ? number_text::json(static_cast<float>(v)) : std::string("null");
+    };
+    auto list = [&](const std::vector<double>& values) {
+        std::string text;
+        for (double v : values)
+            text += (text.empty() ? "" : ", ") + number(v);
+        return "[" + text + "]";
+    };
+    std::string reasons;
+    for (const std::string& r : failed)
+        reasons += (reasons.empty() ? "" : ", ") + analysis_report::jsonString(r);
+    return ",\n  \"delivery\": {\"duration_s\": " + number(d.seconds) +
+           ", \"channels\": " + std::to_string(d.channels) +
+           ", \"sample_peak_dbfs\": " + list(d.samplePeakDb) +
+           ", \"true_peak_dbtp\": " + number(d.truePeakDb) +
+           ", \"integrated_lufs\": " + number(d.integratedLufs) +
+           ", \"loudness_range_lu\": " + number(d.loudnessRangeLu) +
+           ", \"clipped_samples\": " + std::to_string(d.clippedSamples) +
+           ", \"clip_runs\": " + std::to_string(d.clipRuns) +
+           ", \"dc_offset\": " + list(d.dcOffset) +
+           ", \"non_finite_samples\": " + std::to_string(d.nonFiniteSamples) +
+           ", \"truncated\": " + (d.truncated ? "true" : "false") + "},\n  \"failed_checks\": [" +
+           reasons + "]";
+}
+
+std::string deliveryText(const DeliveryFacts& d, const std::vector<std::string>& failed) {
+    auto perChannel = [](const std::vector<double>& v, const char* format) {
+        std::string text;
+        char cell[48];
+        for (double x : v) {
+            std::snprintf(cell, sizeof cell, format, x);
+            text += (text.empty() ? "" : " / ") + std::string(cell);
+        }
+        return text;
+    };
+    std::string text = "\ndelivery: " + analysis_report::clockText(d.seconds) + ", peak " +
+                       perChannel(d.samplePeakDb, "%.1f") + " dBFS, true peak " +
+                       decibels(d.truePeakDb, "dBTP") + ", " + decibels(d.integratedLufs, "LUFS") +
+                       ", range " + decibels(d.loudnessRangeLu, "LU") + "\n          " +
+                       std::to_string(d.clippedSamples) + " clipped samples (" +
+                       std::to_string(d.clipRuns) + " runs), DC offset " +
+                       perChannel(d.dcOffset, "%.6f") + ", " + std::to_string(d.nonFiniteSamples) +
+                       " NaN/Inf samples" + (d.truncated ? ", cut short" : "") + "\n";
+    for (const std::string& r : failed)
+        text += "fails " + r + "\n";
+    return text;
+}
+
 FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
                       bool progressShown) {
     FileResult result;
     Analysis a;
-    if (!runAnalysis(o, file, progressShown, nullptr, a, result.error)) {
+    // The picture comes from the same run as the report: the audio is read once.
+    std::optional<FilePlot> picture;
+    PendingFile png;
+    if (o.plot) {
+        picture.emplace();
+        if (!png.create(*o.plot)) {
+            result.failed = true;
+            result.error = png.error();
+            return result;
+        }
+    }
+    ReadingSink toPicture;
+    if (picture) toPicture = [&](const MeterReading& r) { picture->add(r); };
+    if (!runAnalysis(o, file, progressShown, toPicture, a, result.error)) {
         result.failed = true;
         return result;
     }
-    result.outOfPhase = !a.summary.phaseRanges.empty();
-    result.truncated = a.info.truncated;
+    if (picture) {
+        if (!picture->draw(a.info, a.summary, o.criteria, o.width)) {
+            result.failed = true;
+            result.error = picture->error();
+            return result;
+        }
+        if (!picture->write(png.path())) {
+            result.failed = true;
+            result.error = "cannot write '" + *o.plot + "'";
+            return result;
+        }
+        if (!png.commit()) {
+            result.failed = true;
+            result.error = png.error();
+            return result;
+        }
+    }
+    result.failedChecks = failedChecks(o.failOn, a);
     result.warning = a.warning;
     TextBuffer text;
     if (!text.ok()) {
@@ -211,6 +363,15 @@ FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
     else
         analysis_report::printTable(text.stream(), a.final, a.info);
     result.report = text.take();
+    // The delivery facts close the report: members of the JSON object, lines of the text.
+    if (o.json) {
+        if (result.report.size() >= 2 &&
+            result.report.compare(result.report.size() - 2, 2, "\n}") == 0)
+            result.report.insert(result.report.size() - 2,
+                                 deliveryJson(a.delivery, result.failedChecks));
+    } else {
+        result.report += deliveryText(a.delivery, result.failedChecks);
+    }
     return result;
 }
 
@@ -262,12 +423,15 @@ int analyse(const Options& o) {
         std::fputs(r.report.c_str(), stdout);
         if (o.json) std::fputc('\n', stdout);
         if (std::fflush(stdout) != 0) return failure("cannot write the report");
-        return failsCheck(o, r.outOfPhase, r.truncated) ? kFailedCheck : 0;
+        for (const std::string& why : r.failedChecks)
+            std::fprintf(stderr, "trob: %s fails %s\n", file ? file->c_str() : "the demo signal",
+                         why.c_str());
+        return r.failedChecks.empty() ? 0 : kFailedCheck;
     }
 
     unsigned jobs = o.jobs ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
     jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, o.files.size()));
-    bool anyFailed = false, anyOutOfPhase = false, anyTruncated = false;
+    bool anyFailed = false, anyFailedCheck = false;
     if (o.json) std::fputs("[\n", stdout);
     analyseAll(o, jobs, [&](std::size_t i, FileResult& r) {
         if (r.failed) {
@@ -282,8 +446,9 @@ int analyse(const Options& o) {
             }
         }
         if (!r.warning.empty()) warn(r.warning);
-        anyOutOfPhase = anyOutOfPhase || r.outOfPhase;
-        anyTruncated = anyTruncated || r.truncated;
+        for (const std::string& why : r.failedChecks)
+            std::fprintf(stderr, "trob: %s fails %s\n", o.files[i].c_str(), why.c_str());
+        anyFailedCheck = anyFailedCheck || !r.failedChecks.empty();
         if (o.json)
             std::fprintf(stdout, "%s%s", i ? ",\n" : "", r.report.c_str());
         else
@@ -293,7 +458,7 @@ int analyse(const Options& o) {
     if (o.json) std::fputs("\n]\n", stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return failure("cannot write the report");
     if (anyFailed) return kFailure;
-    return failsCheck(o, anyOutOfPhase, anyTruncated) ? kFailedCheck : 0;
+    return anyFailedCheck ? kFailedCheck : 0;
 }
 
 int plot(const Options& o) {
@@ -350,10 +515,13 @@ int main(int argc, char** argv) {
     if (const std::string plugin = options.plugin ? *options.plugin : defaultPlugin(noPlugin);
         !plugin.empty())
         inputs.push_back(plugin);
-    for (const auto& out : {options.csv, options.out})
+    for (const auto& out : {options.csv, options.out, options.plot})
         if (out) outputs.push_back(*out);
     if (const std::string conflict = outputConflict(inputs, outputs); !conflict.empty())
         return usageError(conflict);
+    for (const auto& png : {options.out, options.plot})
+        if (png && !endsWithPng(*png))
+            return usageError("the picture '" + *png + "' must have a name ending in .png");
     try {
         return options.command == Command::Plot ? plot(options) : analyse(options);
     } catch (const std::exception& e) {

@@ -52,7 +52,8 @@ const char* const kUsage =
     "  --scale N                show the editor enlarged N times, 1 to 4 (default: from the\n"
     "                           screen, as hosts show it: TROB_SCALE, GDK_SCALE or Xft.dpi)\n"
     "  --spread-gain X, --edge-taper X, --level-curve X, --highlight-curve X\n"
-    "                           the plug-in's parameters 11 to 14 at the start\n"
+    "                           the plug-in's parameters 11 to 14 at the start (the spread\n"
+    "                           gain 0 to 100, the others 0 to 1)\n"
     "  --plugin PATH            the plug-in file (default: the build's or the installed one)\n"
     "  -h, --help               show this text\n";
 
@@ -115,9 +116,10 @@ int parse(int argc, char** argv, Options& o) {
             if (!takeNumber() || number != std::floor(number) || number < 1 || number > 4)
                 return usageError("--scale needs a whole number from 1 to 4");
             o.scale = static_cast<int>(number);
-        } else if (auto* parameter = o.settings.parameterOption(arg)) {
-            if (!takeNumber()) return usageError(arg + " needs a finite number");
-            *parameter = static_cast<float>(number);
+        } else if (o.settings.parameterOption(arg)) {
+            std::string why = arg + " needs a finite number";
+            if (!takeNumber() || !o.settings.setParameterOption(arg, number, why))
+                return usageError(why);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option '" + arg + "'");
         } else if (o.file) {

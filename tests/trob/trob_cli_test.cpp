@@ -16,27 +16,28 @@ TEST_F(TrobCli, DemoTableListsEveryBandFromTheTopDownAndLightsTheLoudBand) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const auto rows = lines(r.out);
-    ASSERT_EQ(rows.size(), 33u) << r.out;
+    ASSERT_EQ(rows.size(), 37u) << r.out;
     EXPECT_NE(rows[0].find("demo signal"), std::string::npos);
-    EXPECT_EQ(rows[3].rfind("   20 kHz", 0), 0u) << rows[3];
-    EXPECT_EQ(rows[32].rfind("    25 Hz", 0), 0u) << rows[32];
+    EXPECT_EQ(rows[4].rfind("   20 kHz", 0), 0u) << rows[4];
+    EXPECT_EQ(rows[33].rfind("    25 Hz", 0), 0u) << rows[33];
     int lit = 0;
-    for (std::size_t i = 3; i < rows.size(); ++i)
+    for (std::size_t i = 4; i < rows.size(); ++i)
         lit += rows[i].find('#') != std::string::npos;
     EXPECT_GE(lit, 1);
     // The right-only tone sits at the right edge of its row.
-    EXPECT_NE(rows[16].find("1 kHz  R>18"), std::string::npos) << rows[16];
-    EXPECT_EQ(rows[16].back(), '=');
+    EXPECT_EQ(rows[17].rfind("    1 kHz", 0), 0u) << rows[17];
+    EXPECT_NE(rows[17].find("R>18"), std::string::npos) << rows[17];
+    EXPECT_EQ(rows[17].back(), '=');
 }
 
 TEST_F(TrobCli, StereoFileJsonReportsAOneSidedToneAtTheFilesRate) {
     const auto wav =
         writeFile("right.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 48000, 2.0,
                   [](int c, std::size_t n) { return c ? tone(1000, 48000, n) : 0.0f; });
-    const TrobRun r = trob("analyse '" + wav.string() + "' --json --block 300");
+    const TrobRun r = trob("analyse '" + wav.string() + "' --final --json --block 300");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"sample_rate\": 48000"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\"block_size\": 300"), std::string::npos);
+    EXPECT_NE(r.out.find("\"block_size\": 300,\n  \"format\": 2,\n"), std::string::npos);
     EXPECT_EQ(jsonBandValue(r.out, "1000", "balance"), 1.0);
     EXPECT_GE(jsonBandValue(r.out, "1000", "balance_db"), 18.0);
     EXPECT_GT(jsonBandValue(r.out, "1000", "level"), 0.5);
@@ -53,8 +54,9 @@ TEST_F(TrobCli, MonoFlacFeedsBothChannelsAndParametersReachThePlugin) {
     const auto file = writeFile(flac ? "mono.flac" : "mono.wav",
                                 flac ? probe.format : SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100,
                                 1.5, [](int, std::size_t n) { return tone(250, 44100, n, 0.8); });
-    const TrobRun r = trob("analyse '" + file.string() +
-                           "' --json --edge-taper 0.3 --spread-gain 2 --highlight-curve 0.5");
+    const TrobRun r =
+        trob("analyse '" + file.string() +
+             "' --final --json --edge-taper 0.3 --spread-gain 2 --highlight-curve 0.5");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(jsonBandValue(r.out, "250", "balance"), 0.5);
     EXPECT_EQ(jsonBandValue(r.out, "250", "spread"), 0.0);
@@ -71,7 +73,8 @@ TEST_F(TrobCli, CsvHoldsTheWholeSeriesAtThirtyPollsASecond) {
     ASSERT_EQ(r.status, 0) << r.err;
     const auto rows = lines(slurp(csv));
     ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows[0], "time_s,band_hz,balance,level,spread,taper,highlight");
+    EXPECT_EQ(rows[0], "time_s,band_hz,balance,level,spread,taper,highlight,left_db,right_db,"
+                       "mid_db,mono_loss_db");
     // 2 s at 30 polls a second, plus the reading at the end; 30 bands each.
     const std::size_t polls = (rows.size() - 1) / 30;
     EXPECT_EQ((rows.size() - 1) % 30, 0u);
@@ -87,6 +90,7 @@ std::vector<std::string> fields(const std::string& row) {
     std::stringstream s(row);
     for (std::string f; std::getline(s, f, ',');)
         out.push_back(f);
+    if (!row.empty() && row.back() == ',') out.emplace_back();
     return out;
 }
 
@@ -113,7 +117,8 @@ TEST_F(TrobCli, JsonAndCsvWriteShortestRoundTripFloatsThatAgreeBitForBit) {
     const fs::path csv = dir / "series.csv";
     // 0.123456789 is a float whose six-digit form (0.123457) reads back as another float.
     const std::string args = "analyse '" + wav.string() +
-                             "' --json --edge-taper 0.123456789 --csv '" + csv.string() + "'";
+                             "' --final --json --edge-taper 0.123456789 --csv '" + csv.string() +
+                             "'";
     const TrobRun r = trob(args);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"taper\": 0.12345679,"), std::string::npos) << r.out;
@@ -129,17 +134,21 @@ TEST_F(TrobCli, JsonAndCsvWriteShortestRoundTripFloatsThatAgreeBitForBit) {
     ASSERT_GT(rows.size(), 31u);
     for (std::size_t i = 1; i < rows.size(); ++i)
         for (const auto& f : fields(rows[i]))
-            ASSERT_TRUE(isShortestFloat(f)) << "CSV row " << i << ": " << rows[i];
+            ASSERT_TRUE(f.empty() || isShortestFloat(f)) << "CSV row " << i << ": " << rows[i];
     // The last 30 rows are the final reading, which the JSON reports: the same texts.
     for (std::size_t i = rows.size() - 30; i < rows.size(); ++i) {
         const auto f = fields(rows[i]);
-        ASSERT_EQ(f.size(), 7u);
+        ASSERT_EQ(f.size(), 11u) << rows[i];
         const std::string band =
             "{\"centre_hz\": " + f[1] + ", \"balance\": " + f[2] + ", \"balance_db\": ";
         const auto at = r.out.find(band);
         ASSERT_NE(at, std::string::npos) << band;
-        const std::string rest = ", \"level\": " + f[3] + ", \"spread\": " + f[4] +
-                                 ", \"taper\": " + f[5] + ", \"highlight\": " + f[6] + "}";
+        auto orNull = [](const std::string& v) { return v.empty() ? "null" : v; };
+        const std::string rest =
+            ", \"level\": " + f[3] + ", \"spread\": " + f[4] + ", \"taper\": " + f[5] +
+            ", \"highlight\": " + f[6] + ", \"left_db\": " + orNull(f[7]) +
+            ", \"right_db\": " + orNull(f[8]) + ", \"mid_db\": " + orNull(f[9]) +
+            ", \"mono_loss_db\": " + orNull(f[10]) + "}";
         EXPECT_NE(r.out.find(rest, at), std::string::npos) << rows[i];
     }
 
@@ -237,6 +246,11 @@ TEST_F(TrobCli, ErrorsAreClearAndEndWithANonZeroStatus) {
         {"analyse --rate 0", 2, "--rate"},
         {"analyse --level-curve", 2, "--level-curve"},
         {"analyse --edge-taper inf", 2, "--edge-taper"},
+        {"analyse --level-curve -0.5", 2, "--level-curve needs a number from 0 to 1"},
+        {"analyse --highlight-curve 1e39", 2, "--highlight-curve needs a number from 0 to 1"},
+        {"render --spread-gain 1e39", 2, "--spread-gain needs a number from 0 to 100"},
+        {"plot --out picture.jpg", 2, "'picture.jpg' must have a name ending in .png"},
+        {"analyse --plot picture", 2, "'picture' must have a name ending in .png"},
         {"analyse '" + surround.string() + "' --rate 48000", 2, "demo signal only"},
         {"analyse a.wav b.wav --csv x.csv", 2, "--csv takes the series of one FILE"},
         {"analyse --phase-threshold 1.5", 2, "--phase-threshold"},

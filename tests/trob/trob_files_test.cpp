@@ -196,7 +196,7 @@ TEST_F(TrobCli, FilesThatEndEarlyOrLieAboutTheirLengthReportTheFramesTheyHold) {
     // Whole files pass the check; among several, one cut short fails it.
     const TrobRun whole = json("full.wav", " --fail-on-truncated");
     EXPECT_EQ(whole.status, 0) << whole.err;
-    EXPECT_EQ(whole.out.find("truncated"), std::string::npos);
+    EXPECT_EQ(whole.out.find("\"truncated\": true"), std::string::npos);
     EXPECT_EQ(whole.err, "");
     const TrobRun several = trob("analyse '" + full.string() + "' '" + (dir / "cut.wav").string() +
                                  "' --summary --json --fail-on-truncated -j 2");

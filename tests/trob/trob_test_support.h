@@ -90,7 +90,8 @@ inline std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-// The value of `key` in the JSON object of the band centred at `hz`, searching from `from`.
+// The value of `key` in the JSON object of the band centred at `hz`, searching from `from`;
+// NaN for null.
 inline double jsonBandValue(const std::string& json, const std::string& hz, const std::string& key,
                             std::size_t from = 0) {
     const auto band = json.find("{\"centre_hz\": " + hz + ",", from);
@@ -98,6 +99,7 @@ inline double jsonBandValue(const std::string& json, const std::string& hz, cons
     const auto end = json.find('}', band);
     const auto at = json.find("\"" + key + "\": ", band);
     if (at == std::string::npos || at > end) return NAN;
+    if (json.compare(at + key.size() + 4, 4, "null") == 0) return NAN;
     return std::stod(json.substr(at + key.size() + 4));
 }
 

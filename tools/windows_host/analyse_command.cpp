@@ -101,7 +101,7 @@ int runAnalyseCommand(int argc, char** argv) {
                      analyser.error().c_str());
         return 1;
     }
-    analysis_report::printJson(stdout, final, info);
+    analysis_report::printJson(stdout, final, info, false);
     std::fputc('\n', stdout); // as trob ends its JSON
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
