@@ -68,7 +68,13 @@ compare() { # name expected actual
 
 # The meter values alone: trob's band levels in dB, and the balance in dB that it leaves out
 # for bands without signal, are not the Windows host's to measure.
-meters_only() { sed -E -e 's/, "left_db": [^}]*\}/}/' -e 's/"balance_db": [^,]*, //'; }
+# The meters alone: the level probes' dB figures, the balance in dB and the delivery checks
+# are trob's own and not the Windows host's.
+meters_only() {
+    sed -E -e 's/, "left_db": [^}]*\}/}/' -e 's/"balance_db": [^,]*, //' |
+        python3 -c 'import re, sys
+sys.stdout.write(re.sub(r",\n  \"delivery\": [^\n]*\n  \"failed_checks\": [^\n]*", "", sys.stdin.read()))'
+}
 "$trob" analyse --json | meters_only >linux-demo-44100.json
 "$trob" analyse --rate 48000 --json | meters_only >linux-demo-48000.json
 "$trob" analyse meters.wav --final --json | meters_only >linux-file.json
