@@ -1,6 +1,6 @@
 #include "editor/meter_bar_view.h"
 
-#include "engine/meter_query.h"
+#include "host/meter_interface.h"
 #include "toolkit/bitmap.h"
 
 #include <cmath>

@@ -3,6 +3,7 @@
 #include "editor/meter_bar_view.h"
 #include "editor/value_formats.h"
 #include "host/effect_base_x.h"
+#include "host/meter_interface.h"
 #include "platform/current_thread.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/color.h"
@@ -29,19 +30,10 @@ enum : std::int32_t {
     kHighlightBarId = 212,
 };
 
-enum : std::int32_t {
-    kSpreadGain = 11,
-    kEdgeTaper = 12,
-    kLevelCurve = 13,
-    kHighlightCurve = 14,
-};
-
-// The meter query's groups, each 30 values from index 11 (band 0, 25 Hz) on.
-constexpr std::int32_t kFirstMeter = 11;
-constexpr std::int32_t kLevelOffset = 30;
-constexpr std::int32_t kSpreadOffset = 60;
-constexpr std::int32_t kTaperOffset = 90;
-constexpr std::int32_t kHighlightOffset = 120;
+using meter::kEdgeTaper;
+using meter::kHighlightCurve;
+using meter::kLevelCurve;
+using meter::kSpreadGain;
 
 constexpr float kRefreshStep = 0.001f;
 constexpr std::int32_t kScaleFrames = 6;
@@ -295,14 +287,14 @@ void MeterEditor::idle() {
     if (frame && effect) takeChangesFromOtherThreads();
     GuiEditor::idle();
     if (!frame || !effect) return;
-    for (std::int32_t i = kFirstMeter; i < kFirstMeter + kBarCount; ++i) {
-        MeterBarView* bar = meterBars[kBarCount - 1 - (i - kFirstMeter)];
+    for (std::int32_t band = 0; band < kBarCount; ++band) {
+        MeterBarView* bar = meterBars[kBarCount - 1 - band];
         if (!bar) continue;
-        bar->level = effect->getMeterValue(i + kLevelOffset);
-        bar->balance = effect->getMeterValue(i);
-        bar->spread = effect->getMeterValue(i + kSpreadOffset);
-        bar->taper = effect->getMeterValue(i + kTaperOffset);
-        bar->highlight = effect->getMeterValue(i + kHighlightOffset);
+        bar->level = effect->getMeterValue(meter::kLevel + band);
+        bar->balance = effect->getMeterValue(meter::kBalance + band);
+        bar->spread = effect->getMeterValue(meter::kSpread + band);
+        bar->taper = effect->getMeterValue(meter::kTaper + band);
+        bar->highlight = effect->getMeterValue(meter::kHighlight + band);
         if (refreshPhase > 1.0f) refreshPhase = 0.0f;
         bar->setValue(refreshPhase);
         refreshPhase += kRefreshStep;

@@ -8,6 +8,7 @@
 #include "engine/level_tables.h"
 #include "engine/meter_kernels.h"
 #include "host/effect_base_x.h"
+#include "host/meter_interface.h"
 
 #include <atomic>
 #include <cstdint>
@@ -15,21 +16,21 @@
 class MeterEffect : public EffectBaseX {
 public:
     enum Parameter : std::int32_t {
-        kSpreadGain = 11,
-        kEdgeTaper = 12,
-        kLevelCurve = 13,
-        kHighlightCurve = 14,
-        kParameterCount = 15,
+        kSpreadGain = meter::kSpreadGain,
+        kEdgeTaper = meter::kEdgeTaper,
+        kLevelCurve = meter::kLevelCurve,
+        kHighlightCurve = meter::kHighlightCurve,
+        kParameterCount = meter::kParameterCount,
     };
 
     // First index of each group of thirty meter values.
     enum MeterIndex : std::int32_t {
-        kBalanceMeter = 11,
-        kLevelMeter = 41,
-        kSpreadMeter = 71,
-        kTaperMeter = 101,
-        kHighlightMeter = 131,
-        kMeterEnd = 161,
+        kBalanceMeter = meter::kBalance,
+        kLevelMeter = meter::kLevel,
+        kSpreadMeter = meter::kSpread,
+        kTaperMeter = meter::kTaper,
+        kHighlightMeter = meter::kHighlight,
+        kMeterEnd = meter::kQueryEnd,
     };
 
     static constexpr std::int32_t kTableSize = LevelTables::kSize;

@@ -2,7 +2,7 @@
 // logarithm tables (level_tables.h) spare it any logarithm.
 
 #include "engine/meter_effect.h"
-#include "engine/meter_query.h"
+#include "host/meter_interface.h"
 
 #include <cmath>
 

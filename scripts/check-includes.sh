@@ -14,7 +14,7 @@ rules=(
     "platform/:host/ engine/ toolkit/ editor/ plugin/"
     "toolkit/:engine/ editor/ plugin/"
     "resources/:host/ engine/ toolkit/ platform/ editor/ plugin/"
-    "editor/:plugin/"
+    "editor/:engine/ plugin/"
 )
 
 failed=0

@@ -1,6 +1,7 @@
 #include "tools/band_analyser.h"
 
 #include "host/effect_base.h"
+#include "host/meter_interface.h"
 #include "host/opcodes.h"
 #include "tools/analysis_report.h"
 
@@ -17,14 +18,14 @@ constexpr std::int32_t kAnalyserId = 19281;
 constexpr const char* kAnalyserVendor = "Vantrelo";
 constexpr const char* kAnalyserProduct = "TROBEdit";
 
-constexpr std::int32_t kLevelCurveParameter = 13;
+constexpr std::int32_t kLevelCurveParameter = meter::kLevelCurve;
 // The level meter raises the table value to 1 / (2 c + 0.5): c = 0.25 leaves it as it is.
 constexpr float kLinearLevelCurve = 0.25f;
-constexpr std::int32_t kBalanceMeterOffset = 11;
-constexpr std::int32_t kLevelMeterOffset = 41;
-constexpr std::int32_t kSpreadMeterOffset = 71;
-constexpr std::int32_t kTaperMeterOffset = 101;
-constexpr std::int32_t kHighlightMeterOffset = 131;
+constexpr std::int32_t kBalanceMeterOffset = meter::kBalance;
+constexpr std::int32_t kLevelMeterOffset = meter::kLevel;
+constexpr std::int32_t kSpreadMeterOffset = meter::kSpread;
+constexpr std::int32_t kTaperMeterOffset = meter::kTaper;
+constexpr std::int32_t kHighlightMeterOffset = meter::kHighlight;
 // The level table spans 56 dB.
 constexpr double kTableDecibels = 56.0;
 // The calibration sine: long enough for the 0.2 s level average to settle to within 0.01 dB,

@@ -1,6 +1,6 @@
 #include "tools/csv_series_writer.h"
 
-#include "engine/meter_query.h"
+#include "host/meter_interface.h"
 #include "tools/analysis_report.h"
 #include "tools/number_text.h"
 

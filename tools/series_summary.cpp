@@ -1,6 +1,6 @@
 #include "tools/series_summary.h"
 
-#include "engine/meter_query.h"
+#include "host/meter_interface.h"
 #include "tools/analysis_report.h"
 
 #include <algorithm>

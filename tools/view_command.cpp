@@ -1,6 +1,7 @@
 #include "tools/view_command.h"
 
 #include "host/editor_base.h"
+#include "host/meter_interface.h"
 #include "host/opcodes.h"
 #include "tools/audio_file_reader.h"
 #include "tools/band_analyser.h"
@@ -263,7 +264,9 @@ bool loadAnalyser(Options& o, PluginHost& host, std::string* error) {
 void printEditsOf(PluginHost& host) {
     host.setCallHook([](const HostCall& call) {
         const auto name = [&] {
-            return call.index >= 11 && call.index <= 14 ? kParameterNames[call.index - 11] : "?";
+            return call.index >= meter::kSpreadGain && call.index <= meter::kHighlightCurve
+                       ? kParameterNames[call.index - meter::kSpreadGain]
+                       : "?";
         };
         if (call.opcode == audioMasterAutomate)
             std::printf("automation: parameter %d (%s) = %.4f\n", call.index, name(),

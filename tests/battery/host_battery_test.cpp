@@ -4,7 +4,7 @@
 // boundary and beyond with their texts read after each. Throughout, the output is the input
 // bit for bit and every meter reads a number from 0 to 1; the asan build adds LeakSanitizer.
 
-#include "engine/meter_query.h"
+#include "host/meter_interface.h"
 #include "host/effect_base.h"
 #include "host/opcodes.h"
 #include "test_signals.h"

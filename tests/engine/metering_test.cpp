@@ -1,7 +1,7 @@
 // Block processing: the pass-through, the level and anti-phase averages, the smoothing
 // factors, and what non-finite input does to them.
 
-#include "engine/meter_query.h"
+#include "host/meter_interface.h"
 #include "meter_effect_probe.h"
 #include "test_signals.h"
 

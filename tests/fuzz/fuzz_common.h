@@ -1,7 +1,7 @@
 #pragma once
 // What several fuzz targets check: a failed check is a crash the fuzzer reports and keeps.
 
-#include "engine/meter_query.h"
+#include "host/meter_interface.h"
 #include "fuzz_input.h"
 #include "host/effect_base.h"
 #include "host/effect_record.h"

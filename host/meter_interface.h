@@ -1,4 +1,34 @@
 #pragma once
+// What the effect, its editor and the programs that read the effect agree on beyond the host
+// interface: the four parameters that shape the meters, and the layout of the meter query
+// (`getMeterValue`): five groups of thirty values, one per band, band 0 (25 Hz) first.
+
+#include <cstdint>
+
+namespace meter {
+
+enum Parameter : std::int32_t {
+    kSpreadGain = 11,
+    kEdgeTaper = 12,
+    kLevelCurve = 13,
+    kHighlightCurve = 14,
+    kParameterCount = 15,
+};
+
+inline constexpr std::int32_t kBandCount = 30;
+
+// First index of each group of thirty values.
+enum Query : std::int32_t {
+    kBalance = 11,
+    kLevel = 41,
+    kSpread = 71,
+    kTaper = 101,
+    kHighlight = 131,
+    kQueryEnd = 161,
+};
+
+} // namespace meter
+
 // What the meter query answers for a band that the sample rate cannot carry.
 //
 // A band whose centre lies at or above half the sample rate holds no signal at that rate:
@@ -18,5 +48,5 @@ inline bool isUncarriedBand(float taperValue) {
 // the taper values (indices 101 to 130) give.
 inline bool isMeterValueInRange(int index, float value) {
     if (value >= 0.0f && value <= 1.0f) return true;
-    return index >= 101 && index <= 130 && value == kUncarriedBandTaper;
+    return index >= meter::kTaper && index < meter::kHighlight && value == kUncarriedBandTaper;
 }
