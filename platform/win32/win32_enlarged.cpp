@@ -1,6 +1,7 @@
 #include "platform/win32/win32_enlarged.h"
 
 #include "platform/win32/top_down_bitmap.h"
+#include "platform/window_scale.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -14,19 +15,13 @@ namespace platform::win32 {
 
 namespace {
 
-constexpr int kLargestScale = 4;
-constexpr int kPlainDpi = 96;
-
 // TROB_SCALE as a whole number held to 1..4; 0 when unset or not a number. Read from the
 // process's environment block, so a host that sets it at run time is heard too.
 int scaleFromEnvironment() {
     char text[32];
     const DWORD length = GetEnvironmentVariableA("TROB_SCALE", text, sizeof text);
     if (length == 0 || length >= sizeof text) return 0;
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < 1) return 0;
-    return static_cast<int>(std::min<long>(value, kLargestScale));
+    return scaleFromText(text);
 }
 
 // GetDpiForWindow came with Windows 10 (1607): looked up, so that the library still loads
@@ -38,10 +33,6 @@ UINT dpiOfWindow(HWND window) {
     const auto call = reinterpret_cast<DpiForWindowCall>(
         reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
     return call ? call(window) : 0;
-}
-
-int toClient(int screen, int scale) {
-    return screen >= 0 ? screen / scale : -((-screen + scale - 1) / scale);
 }
 
 struct Device {
@@ -262,8 +253,8 @@ LRESULT CALLBACK enlargedProcedure(HWND window, UINT message, WPARAM wParam, LPA
     case WM_XBUTTONUP:
     case WM_XBUTTONDBLCLK: {
         const auto bits = static_cast<std::uint32_t>(lParam);
-        const int x = toClient(static_cast<std::int16_t>(bits & 0xFFFF), n);
-        const int y = toClient(static_cast<std::int16_t>(bits >> 16), n);
+        const int x = toClientPixel(static_cast<std::int16_t>(bits & 0xFFFF), n);
+        const int y = toClientPixel(static_cast<std::int16_t>(bits >> 16), n);
         lParam = static_cast<LPARAM>((static_cast<std::uint32_t>(y) & 0xFFFF) << 16 |
                                      (static_cast<std::uint32_t>(x) & 0xFFFF));
         break;
@@ -306,8 +297,7 @@ int chooseScale(HWND parent) {
             ReleaseDC(nullptr, screen);
         }
     }
-    if (dpi == 0) return 1;
-    return std::clamp(static_cast<int>((dpi + kPlainDpi / 2) / kPlainDpi), 1, kLargestScale);
+    return scaleFromDpi(dpi);
 }
 
 bool enlarge(HWND window, int scale, int width, int height) {
@@ -360,9 +350,10 @@ Box toClientBox(HWND window, const RECT& onScreen) {
             h = e->height;
         }
     }
-    const Box box{std::max(0, toClient(onScreen.left, n)), std::max(0, toClient(onScreen.top, n)),
-                  std::min(w, toClient(onScreen.right + n - 1, n)),
-                  std::min(h, toClient(onScreen.bottom + n - 1, n))};
+    const Box box{std::max(0, toClientPixel(onScreen.left, n)),
+                  std::max(0, toClientPixel(onScreen.top, n)),
+                  std::min(w, toClientPixel(onScreen.right + n - 1, n)),
+                  std::min(h, toClientPixel(onScreen.bottom + n - 1, n))};
     return isEmpty(box) ? Box{} : box;
 }
 
@@ -455,7 +446,8 @@ POINT onToolkitScreen(POINT screen) {
     }
     RECT r{};
     if (!chosen || !GetWindowRect(chosen, &r)) return screen;
-    return {r.left + toClient(screen.x - r.left, n), r.top + toClient(screen.y - r.top, n)};
+    return {r.left + toClientPixel(screen.x - r.left, n),
+            r.top + toClientPixel(screen.y - r.top, n)};
 }
 
 } // namespace platform::win32

@@ -2,6 +2,7 @@
 // into the messages the window procedure knows; the pointer and the clock as the toolkit asks
 // for them.
 
+#include "platform/window_scale.h"
 #include "platform/x11/x11_home.h"
 
 #include "platform/soft/soft_objects.h"
@@ -40,9 +41,9 @@ void handleEvent(const XEvent& event) {
         Record* r = findRecord(event.xexpose.window);
         if (!r) break;
         const int n = r->scale;
-        const Box box{toClient(event.xexpose.x, n), toClient(event.xexpose.y, n),
-                      toClient(event.xexpose.x + event.xexpose.width + n - 1, n),
-                      toClient(event.xexpose.y + event.xexpose.height + n - 1, n)};
+        const Box box{toClientPixel(event.xexpose.x, n), toClientPixel(event.xexpose.y, n),
+                      toClientPixel(event.xexpose.x + event.xexpose.width + n - 1, n),
+                      toClientPixel(event.xexpose.y + event.xexpose.height + n - 1, n)};
         forget(*r, box);
         addDamage(*r, box);
         break;
@@ -52,7 +53,7 @@ void handleEvent(const XEvent& event) {
         const Record* r = findRecord(b.window);
         if (!r) break;
         const uint32_t now = getTickCount();
-        const int x = toClient(b.x, r->scale), y = toClient(b.y, r->scale);
+        const int x = toClientPixel(b.x, r->scale), y = toClientPixel(b.y, r->scale);
         switch (b.button) {
         case Button1:
             c.messages.push_back({b.window, kWmLButtonDown, 0, packPosition(x, y), now});
@@ -164,8 +165,8 @@ Position onToolkitScreen(int x, int y) {
         originY = firstY;
     }
     if (!chosen) return {x, y};
-    return {originX + toClient(x - originX, chosen->scale),
-            originY + toClient(y - originY, chosen->scale)};
+    return {originX + toClientPixel(x - originX, chosen->scale),
+            originY + toClientPixel(y - originY, chosen->scale)};
 }
 
 bool queryPointer(int* rootX, int* rootY, unsigned* mask) {
@@ -195,10 +196,6 @@ intptr_t callProcedure(Window id, uint32_t message, uintptr_t wParam, intptr_t l
     connection().procedureWindow = outer;
     --connection().procedureDepth;
     return result;
-}
-
-int toClient(int screen, int scale) {
-    return screen >= 0 ? screen / scale : -((-screen + scale - 1) / scale);
 }
 
 } // namespace x11

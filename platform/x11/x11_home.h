@@ -128,8 +128,6 @@ void freeRecordResources(Display* display, Record& r);
 
 // Events and messages (x11_events.cpp). Calls the window's procedure as the innermost one.
 intptr_t callProcedure(Window id, uint32_t message, uintptr_t wParam, intptr_t lParam);
-// Screen pixels of a window to its client pixels: the client pixel each one shows.
-int toClient(int screen, int scale);
 
 // Whether the window's pixels reach the server through shared memory (MIT-SHM) rather than
 // in the requests themselves.

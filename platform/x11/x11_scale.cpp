@@ -1,27 +1,20 @@
 // How much the X11 home enlarges its windows: `TROB_SCALE` when it is set, else GDK_SCALE (the
 // factor the desktop's GTK programs use), else the Xft.dpi resource against 96 dots per inch,
 // rounded; always a whole number from 1 to 4.
+#include "platform/window_scale.h"
 #include "platform/x11/x11_home.h"
 
 #include <X11/Xresource.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace platform::x11 {
 
 namespace {
 
-constexpr int kLargestScale = 4;
-
 // A whole number from the environment, held to 1..4; 0 when unset or not a number.
 int fromEnvironment(const char* name) {
-    const char* text = std::getenv(name);
-    if (!text || !*text) return 0;
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (*end != '\0' || value < 1) return 0;
-    return static_cast<int>(std::min<long>(value, kLargestScale));
+    return scaleFromText(std::getenv(name));
 }
 
 // Xft.dpi as a number of dots per inch; 0 when the server's resources have none. Read without
@@ -53,10 +46,7 @@ double resourceDpi(Display* display) {
 int chooseScale(Display* display) {
     if (const int chosen = fromEnvironment("TROB_SCALE")) return chosen;
     if (const int desktop = fromEnvironment("GDK_SCALE")) return desktop;
-    if (!display) return 1;
-    const double dpi = resourceDpi(display);
-    if (dpi <= 0.0) return 1;
-    return std::clamp(static_cast<int>(dpi / 96.0 + 0.5), 1, kLargestScale);
+    return display ? scaleFromDpi(resourceDpi(display)) : 1;
 }
 
 } // namespace platform::x11
