@@ -8,6 +8,7 @@
 #include "tools/editor_render.h"
 #include "tools/output_file.h"
 #include "tools/progress_bar.h"
+#include "tools/trob_options.h"
 
 #include <cerrno>
 #include <cmath>
@@ -21,7 +22,6 @@
 
 namespace {
 
-constexpr int kLargestScale = 16;
 constexpr double kProgressAfterSeconds = 5.0;
 
 const char* const kUsage =
@@ -29,23 +29,9 @@ const char* const kUsage =
     "\n"
     "Plays FILE (or the built-in demo) through the TROBEdit plug-in with its editor open,\n"
     "sending the host's idle call 30 times per second of audio, and writes what the\n"
-    "editor's 300 x 225 window shows.\n"
-    "\n"
-    "options:\n"
-    "  --out PATH               the window at --at as PNG (default editor.png when no\n"
-    "                           other output is asked for)\n"
-    "  --at SECONDS             the moment for --out (default: the end of the audio)\n"
-    "  --scale N                enlarge every picture N times, nearest neighbour (1-16)\n"
-    "  --frames DIR             every idle's window as DIR/frame_00000.png, ...\n"
-    "  --animate PATH           the whole run as an animated PNG at 30 frames per second\n"
-    "  --rate HZ                sample rate of the demo signal (default 44100)\n"
-    "  --block N                frames per processing block (default 512)\n"
-    "  --spread-gain X          parameter 11, 0 to 100 (default 1.0)\n"
-    "  --edge-taper X           parameter 12, 0 to 1 (default 1.0)\n"
-    "  --level-curve X          parameter 13, 0 to 1 (default 0.5)\n"
-    "  --highlight-curve X      parameter 14, 0 to 1 (default 0.0; the demo uses 0.2)\n"
-    "  -h, --help               show this text\n"
-    "\n"
+    "editor's 300 x 225 window shows.\n";
+
+const char* const kNotes =
     "The outputs appear only when the run succeeds; none may replace FILE or have an audio\n"
     "file's name. A FILE cut short is rendered as far as it goes, with a warning.\n";
 
@@ -62,59 +48,39 @@ int usageError(const std::string& message) {
 int failure(const std::string& message) {
     return trob::failure("trob render", message);
 }
-using trob::parseNumber;
 
 bool isDirectory(const std::string& path) {
     struct stat status {};
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// 0 when the options are good, -1 after --help, else the exit status after saying why.
+// 0 when the options are good, -1 after --help or --version, else the exit status after
+// saying why.
 int parse(int argc, char** argv, Options& o) {
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
-        double number = 0.0;
-        const auto takeNumber = [&]() {
-            ++i;
-            return parseNumber(value, number);
-        };
-        if (arg == "-h" || arg == "--help") {
-            std::fputs(kUsage, stdout);
-            return -1;
-        } else if (arg == "--out" || arg == "--frames" || arg == "--animate") {
-            if (!value || !*value) return usageError(arg + " needs a path");
-            ++i;
-            (arg == "--out" ? o.out : arg == "--frames" ? o.frames : o.animate) = value;
-        } else if (arg == "--at") {
-            if (!takeNumber() || number < 0)
-                return usageError("--at needs a time in seconds, 0 or more");
-            o.at = number;
-        } else if (arg == "--scale") {
-            if (!takeNumber() || number != std::floor(number) || number < 1 ||
-                number > kLargestScale)
-                return usageError("--scale needs a whole number from 1 to 16");
-            o.scale = static_cast<int>(number);
-        } else if (arg == "--rate") {
-            if (!takeNumber() || number < 1000 || number > 10000000)
-                return usageError("--rate needs a sample rate from 1000 to 10000000 Hz");
-            o.rate = number;
-        } else if (arg == "--block") {
-            if (!takeNumber() || number != std::floor(number) || number < 1 || number > (1 << 20))
-                return usageError("--block needs a whole number of frames from 1 to 1048576");
-            o.settings.blockSize = static_cast<int>(number);
-        } else if (o.settings.parameterOption(arg)) {
-            std::string why = arg + " needs a finite number";
-            if (!takeNumber() || !o.settings.setParameterOption(arg, number, why))
-                return usageError(why);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option '" + arg + "'");
-        } else if (o.file) {
-            return usageError("only one FILE can be rendered at a time");
-        } else {
-            o.file = arg;
-        }
-    }
+    using namespace trob::options;
+    const trob::CommandOptions command{
+        "trob render",
+        kUsage,
+        kNotes,
+        {
+            {kOut, trob::into(o.out),
+             "the window at --at as PNG (editor.png when no other output is asked for)"},
+            {kAt, trob::into(o.at)},
+            {kPictureScale, trob::into(o.scale)},
+            {kFrames, trob::into(o.frames)},
+            {kAnimate, trob::into(o.animate)},
+            {kRate, trob::into(o.rate)},
+            {kBlock, trob::into(o.settings.blockSize)},
+            {kSpreadGain, trob::into(o.settings.spreadGain)},
+            {kEdgeTaper, trob::into(o.settings.edgeTaper)},
+            {kLevelCurve, trob::into(o.settings.levelCurve)},
+            {kHighlightCurve, trob::into(o.settings.highlightCurve)},
+        }};
+    std::vector<std::string> files;
+    if (const int status = trob::parseOptions(command, argc, argv, 2, files); status != 0)
+        return status;
+    if (files.size() > 1) return usageError("only one FILE can be rendered at a time");
+    if (!files.empty()) o.file = files[0];
     if (o.file && o.rate) return usageError("--rate applies to the demo signal only");
     if (!o.out && !o.frames && !o.animate) o.out = "editor.png";
     if (o.at && !o.out) return usageError("--at chooses the moment for --out; give --out too");
@@ -149,7 +115,8 @@ int renderCommand(int argc, char** argv) {
     if (o.file) {
         auto reader = std::make_unique<AudioFileReader>();
         if (!reader->open(*o.file)) return failure(reader->error());
-        if (reader->sampleRate() < 1000 || reader->sampleRate() > 10000000)
+        if (reader->sampleRate() < trob::options::kLowestRate ||
+            reader->sampleRate() > trob::options::kHighestRate)
             return failure("'" + *o.file + "' has a sample rate the analyser cannot measure at");
         fileReader = reader.get();
         source = std::move(reader);

@@ -5,6 +5,7 @@
 #include "tools/band_analyser.h"
 #include "tools/command_messages.h"
 #include "tools/series_summary.h"
+#include "tools/trob_options.h"
 
 #include <optional>
 #include <string>
@@ -12,11 +13,11 @@
 
 namespace trob {
 
-// The rates the analyser measures at; outside them it would keep its last rate.
-constexpr double kLowestRate = 1000.0;
-constexpr double kHighestRate = 10000000.0;
+using options::kHighestRate;
+using options::kLowestRate;
 
-extern const char* const kUsage;
+// The help of `trob`, `trob analyse` and `trob plot`.
+std::string usageText();
 
 enum class Command { Analyse, Plot };
 

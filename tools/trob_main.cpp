@@ -492,12 +492,16 @@ int plot(const Options& o) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fputs(kUsage, stderr);
+        std::fputs(usageText().c_str(), stderr);
         return kUsageError;
     }
     const std::string command = argv[1];
     if (command == "-h" || command == "--help" || command == "help") {
-        std::fputs(kUsage, stdout);
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::fputs(versionText("trob").c_str(), stdout);
         return 0;
     }
     if (command == "render") return renderCommand(argc, argv);

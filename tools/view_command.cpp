@@ -10,6 +10,7 @@
 #include "tools/demo_signal.h"
 #include "tools/playback_settings.h"
 #include "tools/plugin_host.h"
+#include "tools/trob_options.h"
 
 #include <alsa/asoundlib.h>
 
@@ -41,22 +42,7 @@ const char* const kUsage =
     "\n"
     "Opens the TROBEdit editor in a window of its own, as a host does, and runs FILE (or the\n"
     "built-in demo) through the plug-in in real time, played on the default ALSA device.\n"
-    "When the audio ends the plug-in goes on with silence; close the window to end.\n"
-    "\n"
-    "options:\n"
-    "  --mute                   play nothing (the audio still runs at its own speed)\n"
-    "  --capture                meter the default ALSA capture device instead of a file\n"
-    "  --verbose                print the plug-in's automation messages (knob and slider\n"
-    "                           changes) and begin/end of each edit\n"
-    "  --rate HZ                sample rate of the demo signal or the capture (default 44100)\n"
-    "  --block N                frames per processing block (default 512)\n"
-    "  --scale N                show the editor enlarged N times, 1 to 4 (default: from the\n"
-    "                           screen, as hosts show it: TROB_SCALE, GDK_SCALE or Xft.dpi)\n"
-    "  --spread-gain X, --edge-taper X, --level-curve X, --highlight-curve X\n"
-    "                           the plug-in's parameters 11 to 14 at the start (the spread\n"
-    "                           gain 0 to 100, the others 0 to 1)\n"
-    "  --plugin PATH            the plug-in file (default: the build's or the installed one)\n"
-    "  -h, --help               show this text\n";
+    "When the audio ends the plug-in goes on with silence; close the window to end.\n";
 
 const char* const kParameterNames[] = {"SpreadGain", "EdgeTaper", "LevelCurve", "HighlightCurve"};
 
@@ -75,7 +61,6 @@ int usageError(const std::string& message) {
 int failure(const std::string& message) {
     return trob::failure("trob view", message);
 }
-using trob::parseNumber;
 
 // The view's own requests may name a window the user has just closed (or another program
 // destroyed); such an error is no reason to end, which is what Xlib's default handler does.
@@ -83,52 +68,32 @@ int ignoreXError(Display*, XErrorEvent*) {
     return 0;
 }
 
+// 0 when the options are good, -1 after --help or --version, else the exit status after
+// saying why.
 int parse(int argc, char** argv, Options& o) {
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
-        double number = 0.0;
-        const auto takeNumber = [&]() {
-            ++i;
-            return parseNumber(value, number);
-        };
-        if (arg == "-h" || arg == "--help") {
-            std::fputs(kUsage, stdout);
-            return -1;
-        } else if (arg == "--mute") {
-            o.mute = true;
-        } else if (arg == "--capture") {
-            o.capture = true;
-        } else if (arg == "--verbose") {
-            o.verbose = true;
-        } else if (arg == "--plugin") {
-            if (!value || !*value) return usageError("--plugin needs a path");
-            o.plugin = value;
-            ++i;
-        } else if (arg == "--rate") {
-            if (!takeNumber() || number < 1000 || number > 384000)
-                return usageError("--rate needs a sample rate from 1000 to 384000 Hz");
-            o.rate = number;
-        } else if (arg == "--block") {
-            if (!takeNumber() || number != std::floor(number) || number < 16 || number > 8192)
-                return usageError("--block needs a whole number of frames from 16 to 8192");
-            o.settings.blockSize = static_cast<int>(number);
-        } else if (arg == "--scale") {
-            if (!takeNumber() || number != std::floor(number) || number < 1 || number > 4)
-                return usageError("--scale needs a whole number from 1 to 4");
-            o.scale = static_cast<int>(number);
-        } else if (o.settings.parameterOption(arg)) {
-            std::string why = arg + " needs a finite number";
-            if (!takeNumber() || !o.settings.setParameterOption(arg, number, why))
-                return usageError(why);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option '" + arg + "'");
-        } else if (o.file) {
-            return usageError("only one FILE can be viewed at a time");
-        } else {
-            o.file = arg;
-        }
-    }
+    using namespace trob::options;
+    const trob::CommandOptions command{
+        "trob view",
+        kUsage,
+        "",
+        {
+            {kMute, trob::into(o.mute)},
+            {kCapture, trob::into(o.capture)},
+            {kVerbose, trob::into(o.verbose)},
+            {kRate, trob::into(o.rate), "sample rate of the demo signal or the capture"},
+            {kBlock, trob::into(o.settings.blockSize)},
+            {kEditorScale, trob::into(o.scale)},
+            {kSpreadGain, trob::into(o.settings.spreadGain)},
+            {kEdgeTaper, trob::into(o.settings.edgeTaper)},
+            {kLevelCurve, trob::into(o.settings.levelCurve)},
+            {kHighlightCurve, trob::into(o.settings.highlightCurve)},
+            {kPlugin, trob::into(o.plugin)},
+        }};
+    std::vector<std::string> files;
+    if (const int status = trob::parseOptions(command, argc, argv, 2, files); status != 0)
+        return status;
+    if (files.size() > 1) return usageError("only one FILE can be viewed at a time");
+    if (!files.empty()) o.file = files[0];
     if (o.file && o.capture) return usageError("--capture meters the capture device, not a FILE");
     if (o.file && o.rate) return usageError("--rate applies to the demo signal and the capture");
     return 0;

@@ -2,7 +2,9 @@
 
 #include "tools/analysis_report.h"
 #include "tools/band_analyser.h"
+#include "tools/command_messages.h"
 #include "tools/demo_signal.h"
+#include "tools/trob_options.h"
 #include "tools/wav_reader.h"
 
 #include <cstdio>
@@ -15,22 +17,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: trob_windows analyse [FILE.wav] [--rate HZ] [--block FRAMES] [--plugin PATH]\n"
-    "  prints the meter values at the end, as `trob analyse --json` does\n";
-
-int usage(const char* problem) {
-    std::fprintf(stderr, "trob_windows analyse: %s\n%s", problem, kUsage);
-    return 2;
-}
-
-// A number option's value in [low, high], or nothing.
-std::optional<double> numberIn(const char* text, double low, double high) {
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !(value >= low && value <= high)) return std::nullopt;
-    return value;
-}
-
+    "usage: trob_windows analyse [FILE.wav] [options]\n"
+    "\n"
+    "Prints the meter values at the end of FILE.wav (or the built-in demo), as\n"
+    "`trob analyse --final --json` does.\n";
+constexpr const char* kCommand = "trob_windows analyse";
 // The DLL beside this program.
 std::string defaultPlugin(const char* program) {
     std::string path = program;
@@ -42,33 +33,26 @@ std::string defaultPlugin(const char* program) {
 } // namespace
 
 int runAnalyseCommand(int argc, char** argv) {
-    std::optional<std::string> file, plugin;
+    std::optional<std::string> plugin;
     std::optional<double> rate;
     int block = 512;
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (std::strcmp(a, "--rate") == 0) {
-            if (!hasValue || !(rate = numberIn(argv[++i], 1000.0, 10e6)))
-                return usage("--rate takes a rate from 1000 to 10000000 Hz");
-        } else if (std::strcmp(a, "--block") == 0) {
-            const auto value = hasValue ? numberIn(argv[++i], 1, 65536) : std::nullopt;
-            if (!value || *value != static_cast<int>(*value))
-                return usage("--block takes a whole number of frames from 1 to 65536");
-            block = static_cast<int>(*value);
-        } else if (std::strcmp(a, "--plugin") == 0) {
-            if (!hasValue) return usage("--plugin takes a path");
-            plugin = argv[++i];
-        } else if (a[0] == '-' && a[1] != '\0') {
-            return usage((std::string("unknown option ") + a).c_str());
-        } else if (file) {
-            return usage("one file at a time");
-        } else {
-            file = a;
-        }
-    }
-    if (file && rate) return usage("--rate is for the demo signal only");
-
+    using namespace trob::options;
+    const trob::CommandOptions command{kCommand,
+                                       kUsage,
+                                       "",
+                                       {
+                                           {kRate, trob::into(rate)},
+                                           {kBlock, trob::into(block)},
+                                           {kPlugin, trob::into(plugin), "the plug-in DLL to load",
+                                            "TROBEdit.dll beside this program"},
+                                       }};
+    std::vector<std::string> files;
+    if (const int status = trob::parseOptions(command, argc, argv, 1, files); status != 0)
+        return status < 0 ? 0 : status;
+    if (files.size() > 1)
+        return trob::usageError(kCommand, "only one FILE can be analysed at a time");
+    const std::optional<std::string> file = files.empty() ? std::nullopt : std::optional(files[0]);
+    if (file && rate) return trob::usageError(kCommand, "--rate applies to the demo signal only");
     AnalyserSettings settings;
     settings.blockSize = block;
     AnalysisInfo info;

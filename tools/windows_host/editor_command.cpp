@@ -4,52 +4,45 @@
 
 #include "tools/windows_host/editor_session.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include "tools/command_messages.h"
+#include "tools/trob_options.h"
+
 #include <string>
+#include <vector>
 
 namespace {
 
-int usage() {
-    std::fprintf(stderr, "usage: trob_windows editor [--plugin DLL] [--out DIR] [--audio RAW.f32]\n"
-                         "                           [--rate HZ] [--seconds S] [--block FRAMES]\n"
-                         "                           [--no-drag]\n");
-    return 2;
-}
-
-bool number(const char* text, double& out) {
-    char* end = nullptr;
-    out = std::strtod(text, &end);
-    return end != text && *end == '\0';
-}
+constexpr const char* kUsage =
+    "usage: trob_windows editor [options]\n"
+    "\n"
+    "Runs audio through TROBEdit.dll, opens its editor in a top-level window, idles it from a\n"
+    "timer, captures the window and drags a knob with real input; writes window.bmp,\n"
+    "dragged.bmp, calls.txt and session.txt into the --out folder.\n";
 
 } // namespace
 
 int runEditorCommand(int argc, char** argv) {
     EditorSessionOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        const bool hasValue = i + 1 < argc;
-        double value = 0.0;
-        if (option == "--no-drag") {
-            options.drag = false;
-        } else if (option == "--plugin" && hasValue) {
-            options.plugin = argv[++i];
-        } else if (option == "--out" && hasValue) {
-            options.outputDir = argv[++i];
-        } else if (option == "--audio" && hasValue) {
-            options.audioFile = argv[++i];
-        } else if (option == "--rate" && hasValue && number(argv[++i], value) && value >= 1000.0) {
-            options.sampleRate = value;
-        } else if (option == "--seconds" && hasValue && number(argv[++i], value) && value >= 0.0) {
-            options.seconds = value;
-        } else if (option == "--block" && hasValue && number(argv[++i], value) && value >= 1.0 &&
-                   value <= 8192.0) {
-            options.blockSize = static_cast<int>(value);
-        } else {
-            return usage();
-        }
-    }
+    bool noDrag = false;
+    using namespace trob::options;
+    const trob::CommandOptions command{
+        "trob_windows editor",
+        kUsage,
+        "",
+        {
+            {kPlugin, trob::into(options.plugin), "the plug-in DLL to load", "TROBEdit.dll"},
+            {kOutFolder, trob::into(options.outputDir)},
+            {kAudio, trob::into(options.audioFile)},
+            {kRate, trob::into(options.sampleRate), "sample rate of the audio"},
+            {kSeconds, trob::into(options.seconds)},
+            {kBlock, trob::into(options.blockSize)},
+            {kNoDrag, trob::into(noDrag)},
+        }};
+    std::vector<std::string> files;
+    if (const int status = trob::parseOptions(command, argc, argv, 1, files); status != 0)
+        return status < 0 ? 0 : status;
+    if (!files.empty())
+        return trob::usageError(command.name, "takes no FILE: '" + files[0] + "' (--audio?)");
+    options.drag = !noDrag;
     return runEditorSession(options);
 }
