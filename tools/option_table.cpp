@@ -3,6 +3,7 @@
 #include "tools/command_messages.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -30,7 +31,8 @@ std::string numberText(double v) {
     return r.ec == std::errc() ? std::string(text, r.ptr) : std::string("?");
 }
 
-// Joins words the help keeps on one line ("10000000 Hz"); a space once it is written.
+// Joins words the help keeps on one line ("1000 to 10000000 Hz", "default 512"); a space once it is
+// written.
 constexpr char kJoin = '\x1f';
 
 std::string withUnit(const std::string& text, const Option& o, char space = ' ') {
@@ -39,8 +41,10 @@ std::string withUnit(const std::string& text, const Option& o, char space = ' ')
 
 // "1 to 1048576", "1000 to 10000000 Hz", "0 or more".
 std::string rangeText(const Option& o, char space = ' ') {
-    if (std::isinf(o.highest)) return withUnit(numberText(o.lowest), o, space) + " or more";
-    return numberText(o.lowest) + " to " + withUnit(numberText(o.highest), o, space);
+    const std::string s(1, space);
+    if (std::isinf(o.highest))
+        return withUnit(numberText(o.lowest), o, space) + s + "or" + s + "more";
+    return numberText(o.lowest) + s + "to" + s + withUnit(numberText(o.highest), o, space);
 }
 
 bool isNumber(const Option& o) {
@@ -50,7 +54,9 @@ bool isNumber(const Option& o) {
 // The word as the option's number: finite, inside a float (the settings are floats), whole
 // when it must be, in the range.
 bool readNumber(const Option& o, const std::string& text, double& value) {
-    if (!parseNumber(text.c_str(), value)) return false;
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) ||
+        !parseNumber(text.c_str(), value))
+        return false;
     if (std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max())) return false;
     if (o.kind == OptionKind::Whole && value != std::floor(value)) return false;
     return value >= o.lowest && value <= o.highest;
@@ -99,8 +105,8 @@ void addHelpLine(std::string& out, const Option& o, const char* help, const char
     // "default 512", but "default: the number of cores".
     if (byDefault) {
         const bool number = *byDefault && std::strchr("-.0123456789", *byDefault);
-        more +=
-            (more.empty() ? "default" : ", default") + std::string(number ? " " : ": ") + byDefault;
+        more += (more.empty() ? "default" : ", default") +
+                (number ? std::string(1, kJoin) : std::string(": ")) + byDefault;
     }
     if (!more.empty()) text += " (" + more + ")";
     wrap(out, text);

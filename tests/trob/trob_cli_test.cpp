@@ -286,3 +286,80 @@ TEST_F(TrobCli, ErrorsAreClearAndEndWithANonZeroStatus) {
 }
 
 } // namespace
+
+// Every command reads an option it shares with the others from the same table entry: the same
+// name, range and message, and the same line in its help. A value may also be joined to its
+// option with '=', -j takes its number in the same word, and after -- every word is a file.
+TEST_F(TrobCli, EveryCommandReadsTheSharedOptionsAlike) {
+    struct Command {
+        std::string words, prefix;
+    };
+    const Command commands[] = {{"analyse", "trob: "},
+                                {"plot --out x.png", "trob: "},
+                                {"render", "trob render: "},
+                                {"view --mute", "trob view: "}};
+    struct Case {
+        std::string args, says;
+    };
+    const Case cases[] = {
+        {"--block 0", "--block needs a whole number of frames from 1 to 1048576"},
+        {"--block=10x", "--block needs a whole number of frames from 1 to 1048576"},
+        {"--block 2e6", "--block needs a whole number of frames from 1 to 1048576"},
+        {"--rate=nan", "--rate needs a sample rate from 1000 to 10000000 Hz"},
+        {"--rate 999.5", "--rate needs a sample rate from 1000 to 10000000 Hz"},
+        {"--spread-gain 1e39", "--spread-gain needs a number from 0 to 100"},
+        {"--level-curve=-0.5", "--level-curve needs a number from 0 to 1"},
+        {"--edge-taper", "--edge-taper needs a number from 0 to 1"},
+        {"--highlight-curve ' 0.5'", "--highlight-curve needs a number from 0 to 1"},
+        {"--mute=yes", "unknown option '--mute'"},
+    };
+    const std::string helpLines[] = {
+        "\n  --block N                frames per processing block (1 to 1048576, default 512)\n",
+        "\n  --rate HZ                ",
+        "(1000 to 10000000 Hz,",
+        "default 44100)\n",
+        "\n  --edge-taper X           parameter 12, the edge taper (0 to 1, default 1)\n",
+        "\n  --version                print the program's version\n"};
+    for (const Command& command : commands) {
+        for (const Case& c : cases) {
+            const TrobRun r = trob(command.words + " " + c.args);
+            const bool muteIsView = c.args == "--mute=yes" && command.prefix == "trob view: ";
+            const std::string says = muteIsView ? "--mute takes no value" : c.says;
+            EXPECT_EQ(r.status, 2) << command.words << " " << c.args;
+            EXPECT_EQ(r.err, command.prefix + says + "\n(try '" +
+                                 command.prefix.substr(0, command.prefix.size() - 2) +
+                                 " --help')\n")
+                << command.words << " " << c.args;
+            EXPECT_EQ(r.out, "") << command.words << " " << c.args;
+        }
+        const TrobRun help = trob(command.words + " --help");
+        EXPECT_EQ(help.status, 0) << command.words;
+        for (const std::string& line : helpLines)
+            EXPECT_NE(help.out.find(line), std::string::npos) << command.words << ": " << line;
+        const TrobRun version = trob(command.words + " --version");
+        EXPECT_EQ(version.status, 0);
+        EXPECT_EQ(version.out, "trob " TROB_VERSION "\n") << command.words;
+    }
+    EXPECT_EQ(trob("--version").out, "trob " TROB_VERSION "\n");
+
+    // -j4 and --jobs=2 take their numbers; both missing files are tried and reported.
+    for (const char* jobs : {"-j4", "-j 4", "--jobs=2"}) {
+        const TrobRun r = trob(std::string("analyse ") + jobs + " '" + (dir / "a.wav").string() +
+                               "' '" + (dir / "b.wav").string() + "'");
+        EXPECT_EQ(r.status, 1) << jobs << "\n" << r.err;
+        EXPECT_NE(r.err.find("a.wav"), std::string::npos) << jobs << "\n" << r.err;
+        EXPECT_NE(r.err.find("b.wav"), std::string::npos) << jobs << "\n" << r.err;
+    }
+
+    // A file whose name begins with '-' after --; the values given with '=' reach the run.
+    writeFile("-tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 0.5,
+              [](int, std::size_t n) { return tone(1000, 44100, n); });
+    const fs::path before = fs::current_path();
+    fs::current_path(dir);
+    const TrobRun r = trob("analyse --final --json --block=256 --edge-taper=0.25 -- -tone.wav");
+    fs::current_path(before);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"source\": \"-tone.wav\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"block_size\": 256,"), std::string::npos) << r.out;
+    EXPECT_EQ(jsonBandValue(r.out, "1000", "taper"), 0.25);
+}
