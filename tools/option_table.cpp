@@ -104,7 +104,9 @@ void addHelpLine(std::string& out, const Option& o, const char* help, const char
     std::string more = isNumber(o) ? rangeText(o, kJoin) : "";
     // "default 512", but "default: the number of cores".
     if (byDefault) {
-        const bool number = *byDefault && std::strchr("-.0123456789", *byDefault);
+        const std::string first(byDefault, std::strcspn(byDefault, " ;"));
+        double unused = 0.0;
+        const bool number = parseNumber(first.c_str(), unused);
         more += (more.empty() ? "default" : ", default") +
                 (number ? std::string(1, kJoin) : std::string(": ")) + byDefault;
     }
