@@ -21,7 +21,7 @@ namespace {
 constexpr std::size_t kHelpColumn = 27;
 constexpr std::size_t kHelpWidth = 92;
 
-const Option kHelp{"--help", 'h', OptionKind::Flag, "", "", 0, 0, "", nullptr, "show this text"};
+const Option kHelp = flagOption("--help", "show this text", 'h');
 const Option kVersion = flagOption("--version", "print the program's version");
 
 // A range's end as the user writes it: "1048576", "0.6", "-60".

@@ -41,17 +41,19 @@ struct Option {
 
 constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 
-constexpr Option flagOption(const char* name, const char* help) {
-    return {name, 0, OptionKind::Flag, "", "", 0, 0, "", nullptr, help};
+// The table's entries; a short form ('j' for -j) goes last.
+constexpr Option flagOption(const char* name, const char* help, char shortName = 0) {
+    return {name, shortName, OptionKind::Flag, "", "", 0, 0, "", nullptr, help};
 }
 constexpr Option textOption(const char* name, const char* value, const char* what, const char* help,
-                            const char* byDefault = nullptr) {
-    return {name, 0, OptionKind::Text, value, what, 0, 0, "", byDefault, help};
+                            const char* byDefault = nullptr, char shortName = 0) {
+    return {name, shortName, OptionKind::Text, value, what, 0, 0, "", byDefault, help};
 }
 constexpr Option numberOption(const char* name, const char* value, const char* what, double lowest,
                               double highest, const char* unit, const char* byDefault,
-                              const char* help) {
-    return {name, 0, OptionKind::Number, value, what, lowest, highest, unit, byDefault, help};
+                              const char* help, char shortName = 0) {
+    return {name,    shortName, OptionKind::Number, value, what, lowest,
+            highest, unit,      byDefault,          help};
 }
 constexpr Option wholeOption(const char* name, const char* value, const char* what, double lowest,
                              double highest, const char* byDefault, const char* help,
