@@ -2,6 +2,7 @@
 
 #include "tools/file_plot.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -143,6 +144,34 @@ int usageError(const std::string& message) {
     return usageError("trob", message);
 }
 
+bool outputOnStandardOutput(const Options& o) {
+    for (const auto& out : {o.csv, o.out, o.plot})
+        if (out && *out == "-") return true;
+    return false;
+}
+
+std::string standardStreamConflict(const Options& o) {
+    if (std::count(o.files.begin(), o.files.end(), "-") > 1)
+        return "standard input ('-') can be read only once";
+    std::vector<std::string> onStdout;
+    for (const auto& [name, out] :
+         {std::pair{"--csv", o.csv}, std::pair{"--out", o.out}, std::pair{"--plot", o.plot}})
+        if (out && *out == "-") onStdout.push_back(name);
+    if (onStdout.size() > 1)
+        return onStdout[0] + " - and " + onStdout[1] +
+               " - would both write to standard output; give one of them a file";
+    if (onStdout.empty()) return {};
+    if (o.json)
+        return onStdout[0] + " - fills standard output; --json would print " +
+               (o.command == Command::Plot ? "the layout" : "the report") +
+               " there too (write the " + (onStdout[0] == "--csv" ? "series" : "picture") +
+               " to a file instead)";
+    if (o.summary || o.final)
+        return onStdout[0] + " - fills standard output, where no report is printed; " +
+               (o.summary ? "--summary" : "--final") + " asks for one";
+    return {};
+}
+
 int parseCommandLine(int argc, char** argv, Options& o) {
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -164,6 +193,12 @@ int parseCommandLine(int argc, char** argv, Options& o) {
             o.summary = true;
         } else if (arg == "--final") {
             o.final = true;
+        } else if (arg == "-q" || arg == "--quiet") {
+            o.quiet = true;
+        } else if (arg == "-r" || arg == "--recursive") {
+            const char* v = value();
+            if (!v || !*v) return usageError(arg + " needs a folder");
+            o.folders.emplace_back(o.files.size(), v);
         } else if (arg == "--fail-on-phase") {
             o.failOn.phase = true;
         } else if (arg == "--fail-on-truncated") {
@@ -215,19 +250,23 @@ int parseCommandLine(int argc, char** argv, Options& o) {
             o.files.push_back(arg);
         }
     }
-    if (!o.files.empty() && o.rate) return usageError("--rate applies to the demo signal only");
-    if (o.csv && o.files.size() > 1) return usageError("--csv takes the series of one FILE");
+    // A folder may hold any number of files: it makes a batch.
+    const bool anyFile = !o.files.empty() || !o.folders.empty();
+    const bool batch = o.files.size() > 1 || !o.folders.empty();
+    if (anyFile && o.rate) return usageError("--rate applies to the demo signal only");
+    if (o.csv && batch) return usageError("--csv takes the series of one FILE");
+    if (const std::string why = standardStreamConflict(o); !why.empty()) return usageError(why);
     if (o.command == Command::Plot) {
-        if (o.files.size() > 1) return usageError("plot draws one FILE at a time");
+        if (batch) return usageError("plot draws one FILE at a time");
         if (!o.out) return usageError("plot needs --out PATH.png");
         if (o.summary || o.final || o.csv || o.plot || o.failOn.any())
             return usageError("--summary, --final, --csv, --plot and the --fail-on checks "
                               "belong to analyse");
     } else {
         if (o.out) return usageError("--out belongs to plot; analyse draws with --plot PATH.png");
-        if (o.plot && o.files.size() > 1) return usageError("--plot draws one FILE");
+        if (o.plot && batch) return usageError("--plot draws one FILE");
         if (o.summary && o.final) return usageError("--summary and --final exclude each other");
-        o.summary = !o.final && (o.summary || !o.files.empty());
+        o.summary = !o.final && (o.summary || anyFile);
     }
     o.settings.blockSize = o.block;
     return 0;
