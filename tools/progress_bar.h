@@ -28,10 +28,12 @@ inline double progressTimeLeft(double fraction, double elapsed) {
 
 class ProgressBar {
 public:
-    explicit ProgressBar(bool shown) : shown(shown), start(std::chrono::steady_clock::now()) {}
+    explicit ProgressBar(bool shown) : shown(shown) {}
     ~ProgressBar() { finish(); }
     void update(std::int64_t done, std::int64_t total) {
         if (!shown || total <= 0) return;
+        // The estimate counts from the first block, not from the setting up before it.
+        if (last < 0) start = std::chrono::steady_clock::now();
         const int percent = static_cast<int>(100 * done / total);
         if (percent == last) return;
         last = percent;
@@ -55,5 +57,5 @@ private:
     static constexpr int kWidth = 64;
     bool shown;
     int last = -1;
-    std::chrono::steady_clock::time_point start;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 };
