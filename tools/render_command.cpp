@@ -47,7 +47,8 @@ const char* const kUsage =
     "  -h, --help               show this text\n"
     "\n"
     "The outputs appear only when the run succeeds; none may replace FILE or have an audio\n"
-    "file's name. A FILE cut short is rendered as far as it goes, with a warning.\n";
+    "file's name. A FILE cut short is rendered as far as it goes, with a warning. A FILE of\n"
+    "'-' is standard input; an --out or --animate of '-' is standard output (one of them).\n";
 
 struct Options {
     std::optional<std::string> file, out, frames, animate;

@@ -21,7 +21,7 @@ constexpr int kLargestBlock = 1 << 20;
 } // namespace
 
 const char* const kUsage =
-    "usage: trob analyse [FILE...] [options]\n"
+    "usage: trob analyse [FILE...] [-r DIR...] [options]\n"
     "       trob plot [FILE] --out PATH.png [options]\n"
     "       trob render [FILE] [options]   (the editor's window; trob render --help)\n"
     "       trob view [FILE] [options]     (the editor live in a window; trob view --help)\n"
@@ -34,7 +34,7 @@ const char* const kUsage =
     "output asked for (the report, --csv and --plot).\n"
     "plot draws the whole file as one picture: balance and level above, spread beneath.\n"
     "Without FILE both use a built-in ten-second demo signal, whose report is the final one\n"
-    "unless --summary is given.\n"
+    "unless --summary is given. A FILE of '-' is standard input (once), e.g. from a pipe.\n"
     "\n"
     "Per band it reports the left, right and mid (L+R)/2 levels in dB relative to a full-scale\n"
     "sine at the band's centre (measured from +3 to -53 dB by more instances of the plug-in,\n"
@@ -62,7 +62,10 @@ const char* const kUsage =
     "                           analysed as far as it goes, with a warning)\n"
     "  --fail-on-phase          the same as --fail-on phase\n"
     "  --fail-on-truncated      the same as --fail-on truncated\n"
+    "  -r, --recursive DIR      analyse every audio file below DIR (by extension, in name\n"
+    "                           order, following links; names starting with '.' skipped)\n"
     "  -j, --jobs N             analyse N files at a time (default: the number of cores)\n"
+    "  -q, --quiet              no progress on stderr (shown only on a terminal anyway)\n"
     "  --out PATH.png           plot: the PNG file to write\n"
     "  --width N                the picture's width in pixels (480 to 8000, default 1200)\n"
     "  --rate HZ                sample rate of the demo signal (default 44100)\n"
@@ -76,6 +79,9 @@ const char* const kUsage =
     "\n"
     "No output replaces an input, and none may have an audio file's name (.wav, .flac, ...).\n"
     "Outputs appear only when the run succeeds. A file without audio frames is an error.\n"
+    "An output of '-' (--csv -, --plot -, --out -) goes to standard output, which then\n"
+    "carries nothing else: no report is printed, and --json, --summary and --final are\n"
+    "refused with it, as are two outputs to '-'.\n"
     "\n"
     "Every FILE is also checked for delivery: duration, sample peak per channel (dBFS), true\n"
     "peak (dBTP), integrated loudness (LUFS) and loudness range (LU) after EBU R 128, clipped\n"
