@@ -40,6 +40,7 @@ const char* const kUsage =
     "  --animate PATH           the whole run as an animated PNG at 30 frames per second\n"
     "  --rate HZ                sample rate of the demo signal (default 44100)\n"
     "  --block N                frames per processing block (default 512)\n"
+    "  -q, --quiet              no progress bar on stderr (shown only on a terminal anyway)\n"
     "  --spread-gain X          parameter 11, 0 to 100 (default 1.0)\n"
     "  --edge-taper X           parameter 12, 0 to 1 (default 1.0)\n"
     "  --level-curve X          parameter 13, 0 to 1 (default 0.5)\n"
@@ -54,6 +55,7 @@ struct Options {
     std::optional<std::string> file, out, frames, animate;
     std::optional<double> at, rate;
     int scale = 1;
+    bool quiet = false;
     RenderSettings settings;
 };
 
@@ -87,6 +89,8 @@ int parse(int argc, char** argv, Options& o) {
             if (!value || !*value) return usageError(arg + " needs a path");
             ++i;
             (arg == "--out" ? o.out : arg == "--frames" ? o.frames : o.animate) = value;
+        } else if (arg == "-q" || arg == "--quiet") {
+            o.quiet = true;
         } else if (arg == "--at") {
             if (!takeNumber() || number < 0)
                 return usageError("--at needs a time in seconds, 0 or more");
@@ -173,7 +177,7 @@ int renderCommand(int argc, char** argv) {
     std::vector<std::uint32_t> stillPicture;
     std::string writeError;
     int frameNumber = 0;
-    ProgressBar progress(isatty(STDERR_FILENO) && until > kProgressAfterSeconds);
+    ProgressBar progress(!o.quiet && isatty(STDERR_FILENO) && until > kProgressAfterSeconds);
     const bool ran = renderer.run(
         *source, until,
         [&](double time, const std::vector<std::uint32_t>& pixels) {
