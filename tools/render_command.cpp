@@ -128,6 +128,10 @@ int parse(int argc, char** argv, Options& o) {
     std::vector<std::string> outputs;
     for (const auto& out : {o.out, o.animate})
         if (out) outputs.push_back(*out);
+    for (const auto& out : {o.out, o.animate})
+        if (out && *out == "-" && isatty(STDOUT_FILENO))
+            return usageError("standard output is a terminal; send the picture to a file or a "
+                              "pipe ('> editor.png')");
     const std::string conflict =
         trob::outputConflict(o.file ? std::vector{*o.file} : std::vector<std::string>{}, outputs);
     if (!conflict.empty()) return usageError(conflict);

@@ -545,9 +545,14 @@ int main(int argc, char** argv) {
         if (out) outputs.push_back(*out);
     if (const std::string conflict = outputConflict(inputs, outputs); !conflict.empty())
         return usageError(conflict);
-    for (const auto& png : {options.out, options.plot})
+    for (const auto& png : {options.out, options.plot}) {
+        // Picture bytes would only garble a terminal.
+        if (png && isStandardStream(*png) && isatty(STDOUT_FILENO))
+            return usageError("standard output is a terminal; send the picture to a file or a "
+                              "pipe ('> plot.png')");
         if (png && !isStandardStream(*png) && !endsWithPng(*png))
             return usageError("the picture '" + *png + "' must have a name ending in .png");
+    }
     try {
         return options.command == Command::Plot ? plot(options) : analyse(options);
     } catch (const std::exception& e) {
