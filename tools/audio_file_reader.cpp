@@ -1,5 +1,7 @@
 #include "tools/audio_file_reader.h"
 
+#include "tools/audio_inputs.h"
+
 #include <sndfile.h>
 
 #include <cerrno>
@@ -67,21 +69,29 @@ AudioFileReader::~AudioFileReader() {
 }
 
 bool AudioFileReader::open(const std::string& path) {
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0) {
-        errorText = "cannot open '" + path + "': " + std::strerror(errno);
-        return false;
-    }
-    if (S_ISDIR(status.st_mode)) {
-        errorText = "'" + path + "' is a directory, not an audio file";
-        return false;
-    }
-    // trob keeps the descriptor to see, when decoding stops with an error, whether the file's
-    // bytes had all been read.
-    descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
-        errorText = "cannot open '" + path + "': " + std::strerror(errno);
-        return false;
+    // "-" is standard input: decoders seek, so a pipe's bytes are first taken in whole.
+    const bool standardInput = trob::isStandardStream(path);
+    const std::string named = standardInput ? "standard input" : "'" + path + "'";
+    if (standardInput) {
+        descriptor = trob::seekableStandardInput(errorText);
+        if (descriptor < 0) return false;
+    } else {
+        struct stat status {};
+        if (stat(path.c_str(), &status) != 0) {
+            errorText = "cannot open " + named + ": " + std::strerror(errno);
+            return false;
+        }
+        if (S_ISDIR(status.st_mode)) {
+            errorText = named + " is a directory, not an audio file";
+            return false;
+        }
+        // trob keeps the descriptor to see, when decoding stops with an error, whether the
+        // file's bytes had all been read.
+        descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (descriptor < 0) {
+            errorText = "cannot open " + named + ": " + std::strerror(errno);
+            return false;
+        }
     }
     SF_INFO info{};
     {
@@ -94,15 +104,15 @@ bool AudioFileReader::open(const std::string& path) {
             const int code = sf_error(nullptr);
             if (code == SF_ERR_UNRECOGNISED_FORMAT || code == SF_ERR_MALFORMED_FILE ||
                 code == SF_ERR_UNSUPPORTED_ENCODING)
-                errorText = "'" + path + "' is not in a format trob can read (" +
-                            sf_error_number(code) + ")";
+                errorText =
+                    named + " is not in a format trob can read (" + sf_error_number(code) + ")";
             else
-                errorText = "cannot read '" + path + "': " + sf_strerror(nullptr);
+                errorText = "cannot read " + named + ": " + sf_strerror(nullptr);
             return false;
         }
     }
     if (info.channels < 1 || info.channels > 2) {
-        errorText = "'" + path + "' has " + std::to_string(info.channels) +
+        errorText = named + " has " + std::to_string(info.channels) +
                     " channels; trob analyses mono and stereo files only";
         sf_close(file);
         file = nullptr;

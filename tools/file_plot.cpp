@@ -19,8 +19,9 @@ constexpr Rgb kPhaseMark{236, 54, 54};
 constexpr Rgb kStripEmpty{38, 41, 48};
 
 constexpr int kLeftMargin = 62;
-constexpr int kRightMargin = 190;
-constexpr int kTitleHeight = 50;
+constexpr int kLevelColumn = 40; // the mid levels beside the upper panel
+constexpr int kRightMargin = 190 + kLevelColumn;
+constexpr int kTitleHeight = 60; // the title, the facts, and the scales' headings
 constexpr int kBalanceRow = 14;
 constexpr int kSpreadRow = 6;
 constexpr int kStripGap = 8;
@@ -188,20 +189,20 @@ void FilePlot::drawAxes(PlotFont& small, const FileSummary&) {
     // Band centres: every band beside the upper panel, every third beside the lower one.
     for (int k = 0; k < kAnalysedBands; ++k) {
         const int row = kAnalysedBands - 1 - k;
-        small.draw(canvas, balancePanel.left - 7,
-                   balancePanel.top + row * kBalanceRow + kBalanceRow / 2 + mid - 1,
-                   shortBandName(k), k % 3 == 2 ? kText : kDimText, 2);
+        label(small, balancePanel.left - 7,
+              balancePanel.top + row * kBalanceRow + kBalanceRow / 2 + mid - 1, shortBandName(k),
+              k % 3 == 2 ? kText : kDimText, 2);
         if (k % 3 == 2) {
             const int y = spreadPanel.top + row * kSpreadRow + kSpreadRow / 2;
-            small.draw(canvas, spreadPanel.left - 7, y + mid - 1, shortBandName(k), kDimText, 2);
+            label(small, spreadPanel.left - 7, y + mid - 1, shortBandName(k), kDimText, 2);
             canvas.fill(spreadPanel.left - 4, y - 1, spreadPanel.left - 1, y, kAxis);
         }
         canvas.fill(
             balancePanel.left - 4, balancePanel.top + row * kBalanceRow + kBalanceRow / 2 - 1,
             balancePanel.left - 1, balancePanel.top + row * kBalanceRow + kBalanceRow / 2, kAxis);
     }
-    small.draw(canvas, balancePanel.left - 7, balancePanel.top - 6, "Hz", kDimText, 2);
-    small.draw(canvas, phaseStrip.left - 7, phaseStrip.bottom - 2, "phase", kDimText, 2);
+    label(small, balancePanel.left - 7, balancePanel.top - 6, "Hz", kDimText, 2);
+    label(small, phaseStrip.left - 7, phaseStrip.bottom - 2, "phase", kDimText, 2);
 
     // Time: ticks through both panels, labels in m:ss below.
     const int w = balancePanel.right - balancePanel.left;
@@ -213,24 +214,53 @@ void FilePlot::drawAxes(PlotFont& small, const FileSummary&) {
         canvas.fill(x, balancePanel.top, x + 1, balancePanel.bottom, Rgb{255, 255, 255}, 34);
         canvas.fill(x, spreadPanel.top, x + 1, spreadPanel.bottom, Rgb{255, 255, 255}, 34);
         canvas.fill(x, axisY + 1, x + 1, axisY + 6, kAxis);
-        const std::string label = timeLabel(t, step);
+        const std::string text = timeLabel(t, step);
         // The last label keeps inside the picture.
-        const int lw = small.textWidth(label);
+        const int lw = small.textWidth(text);
         const int lx = std::min(x, canvas.width() - 4 - lw / 2);
-        small.draw(canvas, lx, axisY + 8 + small.ascent(), label, kText, 1);
+        label(small, lx, axisY + 8 + small.ascent(), text, kText, 1);
     }
-    small.draw(canvas, balancePanel.right, axisY + 26 + small.ascent(), "time (m:ss)", kDimText, 2);
+    label(small, balancePanel.right, axisY + 26 + small.ascent(), "time (m:ss)", kDimText, 2);
     canvas.frame(balancePanel.left - 1, balancePanel.top - 1, balancePanel.right + 1,
                  balancePanel.bottom + 1, kAxis);
     canvas.frame(spreadPanel.left - 1, spreadPanel.top - 1, spreadPanel.right + 1,
                  spreadPanel.bottom + 1, kAxis);
 }
 
+void FilePlot::label(PlotFont& font, int x, int baseline, const std::string& text, Rgb colour,
+                     int align) {
+    const int width = font.textWidth(text);
+    const int left = align == 1 ? x - width / 2 : align == 2 ? x - width : x;
+    textBoxes.push_back(
+        {text, left, baseline - font.ascent(), left + width, baseline + font.descent()});
+    font.draw(canvas, x, baseline, text, colour, align);
+}
+
+void FilePlot::drawLevels(PlotFont& small, const FileSummary& summary) {
+    // Each band's mid level over the whole file, beside its row: a dash below the probes'
+    // range, dim without signal, nothing for a band the rate cannot carry.
+    const int right = balancePanel.right + kLevelColumn - 4;
+    const int mid = small.ascent() / 2 - 1;
+    label(small, right, balancePanel.top - 6, "mid dB", kDimText, 2);
+    for (int k = 0; k < kAnalysedBands; ++k) {
+        const BandSummary& b = summary.bands[k];
+        if (!b.carried) continue;
+        const int row = kAnalysedBands - 1 - k;
+        const int baseline = balancePanel.top + row * kBalanceRow + kBalanceRow / 2 + mid - 1;
+        const bool signal =
+            analysis_report::hasSignal(static_cast<float>(b.leftDb), static_cast<float>(b.rightDb));
+        const long db = std::isfinite(b.midDb) ? std::lround(b.midDb) : 0;
+        label(small, right, baseline,
+              std::isfinite(b.midDb) ? std::to_string(db) : std::string("\u2013"),
+              signal ? kText : kDimText, 2);
+    }
+}
+
 void FilePlot::drawLegend(PlotFont& small, PlotFont& heading, const PhaseCriteria& criteria) {
-    const int x = balancePanel.right + 22;
+    const int x = balancePanel.right + kLevelColumn + 22;
     const int keyWidth = canvas.width() - x - 16;
     int y = balancePanel.top + heading.ascent();
-    heading.draw(canvas, x, y, "Balance and level", kText);
+    label(heading, x, y, "Balance and level", kText);
 
     // Balance across, level up: the colours of the upper panel.
     const int keyTop = y + 10, keyHeight = 84;
@@ -252,26 +282,32 @@ void FilePlot::drawLegend(PlotFont& small, PlotFont& heading, const PhaseCriteri
     for (const Mark& m : marks) {
         const int mx = x + half + static_cast<int>(std::lround(m.offset * (half - 0.5)));
         canvas.fill(mx, markY, mx + 1, markY + 4, kAxis);
-        small.draw(canvas, mx, markY + 5 + small.ascent(), m.text, kDimText, 1);
+        label(small, mx, markY + 5 + small.ascent(), m.text, kDimText, 1);
     }
     y = markY + 5 + small.ascent() + 16;
-    small.draw(canvas, x, y, "L louder", kLeftHue);
-    small.draw(canvas, x + keyWidth, y, "R louder", kRightHue, 2);
-    small.draw(canvas, x + half, y, "dB", kDimText, 1);
+    label(small, x, y, "L louder", kLeftHue);
+    label(small, x + keyWidth, y, "R louder", kRightHue, 2);
+    label(small, x + half, y, "dB", kDimText, 1);
     y += 20;
     // The meter's level scale: 56 dB from black to full, its top where a sine in both
     // channels at a band's centre is about 7.5 dB below full scale.
-    small.draw(canvas, x, y, "brightness: level, black", kDimText);
+    label(small, x, y, "brightness: level, black", kDimText);
     y += 16;
-    small.draw(canvas, x, y, "at -56 dB to full at 0 dB", kDimText);
+    label(small, x, y, "at -56 dB to full at 0 dB", kDimText);
     y += 16;
-    small.draw(canvas, x, y, "(a sine in both channels", kDimText);
+    label(small, x, y, "(a sine in both channels", kDimText);
     y += 16;
-    small.draw(canvas, x, y, "at -7.5 dBFS)", kDimText);
+    label(small, x, y, "at -7.5 dBFS)", kDimText);
+    y += 26;
+    label(small, x, y, "mid dB: each band's (L+R)/2", kDimText);
+    y += 16;
+    label(small, x, y, "level over the file, in dB of", kDimText);
+    y += 16;
+    label(small, x, y, "a full-scale sine (dim: no signal)", kDimText);
 
     // The spread scale, with the phase threshold marked.
     y = spreadPanel.top + heading.ascent() - 26;
-    heading.draw(canvas, x, y, "Spread", kText);
+    label(heading, x, y, "Spread", kText);
     const int barTop = y + 9, barHeight = 12;
     for (int i = 0; i < keyWidth; ++i)
         canvas.fill(x + i, barTop, x + i + 1, barTop + barHeight,
@@ -280,27 +316,27 @@ void FilePlot::drawLegend(PlotFont& small, PlotFont& heading, const PhaseCriteri
     for (double v : {0.0, 0.5, 1.0}) {
         const int mx = x + static_cast<int>(std::lround(v * (keyWidth - 1)));
         canvas.fill(mx, barTop + barHeight + 1, mx + 1, barTop + barHeight + 5, kAxis);
-        small.draw(canvas, mx, barTop + barHeight + 6 + small.ascent(),
-                   v == 0.5   ? "0.5"
-                   : v == 0.0 ? "0"
-                              : "1",
-                   kDimText, 1);
+        label(small, mx, barTop + barHeight + 6 + small.ascent(),
+              v == 0.5   ? "0.5"
+              : v == 0.0 ? "0"
+                         : "1",
+              kDimText, 1);
     }
     const int tx = x + static_cast<int>(std::lround(criteria.threshold * (keyWidth - 1)));
     canvas.fill(tx, barTop - 4, tx + 1, barTop + barHeight + 1, Rgb{255, 255, 255});
     y = barTop + barHeight + 6 + small.ascent() + 18;
-    small.draw(canvas, x, y, "0 alike, 0.5 unrelated,", kDimText);
+    label(small, x, y, "0 alike, 0.5 unrelated,", kDimText);
     y += 15;
-    small.draw(canvas, x, y, "1 opposite (cancels in mono)", kDimText);
+    label(small, x, y, "1 opposite (cancels in mono)", kDimText);
     y += 21;
     canvas.fill(x, y - 9, x + 18, y + 1, kPhaseMark);
     char text[96];
     std::snprintf(text, sizeof text, "out of phase: above %s",
                   number_text::shortest(criteria.threshold).c_str());
-    small.draw(canvas, x + 24, y, text, kText);
+    label(small, x + 24, y, text, kText);
     std::snprintf(text, sizeof text, "for %s s or more",
                   number_text::shortest(static_cast<float>(criteria.minDuration)).c_str());
-    small.draw(canvas, x + 24, y + 15, text, kText);
+    label(small, x + 24, y + 15, text, kText);
 }
 
 bool FilePlot::draw(const AnalysisInfo& info, const FileSummary& summary,
@@ -325,12 +361,14 @@ bool FilePlot::draw(const AnalysisInfo& info, const FileSummary& summary,
                                                : title.error();
         return false;
     }
+    textBoxes.clear();
     drawPanels(summary);
     drawAxes(small, summary);
+    drawLevels(small, summary);
     drawLegend(small, heading, criteria);
 
     // A long name is cut with an ellipsis where the picture ends.
-    std::string name = baseName(info.source);
+    std::string name = info.source == "-" ? "standard input" : baseName(info.source);
     const int room = canvas.width() - 16 - balancePanel.left;
     if (title.textWidth(name) > room) {
         while (!name.empty() && title.textWidth(name + "\u2026") > room) {
@@ -342,14 +380,14 @@ bool FilePlot::draw(const AnalysisInfo& info, const FileSummary& summary,
         }
         name += "\u2026";
     }
-    title.draw(canvas, balancePanel.left, 22, name, kText);
+    label(title, balancePanel.left, 22, name, kText);
     char facts[160];
     std::snprintf(facts, sizeof facts, "%s  \u00b7  %g Hz  \u00b7  %zu phase problem%s",
                   analysis_report::clockText(seconds).c_str(), info.sampleRate, phaseCount,
                   phaseCount == 1 ? "" : "s");
-    small.draw(canvas, balancePanel.left, 40, facts, phaseCount ? Rgb{255, 150, 140} : kDimText);
+    label(small, balancePanel.left, 40, facts, phaseCount ? Rgb{255, 150, 140} : kDimText);
     // Against the picture's right edge, clear of the facts however narrow the picture.
-    small.draw(canvas, canvas.width() - 16, 40, "analysed by TROBEdit", kDimText, 2);
+    label(small, canvas.width() - 16, 40, "analysed by TROBEdit", kDimText, 2);
     return true;
 }
 
@@ -360,6 +398,13 @@ bool FilePlot::write(const std::string& path) {
 }
 
 void FilePlot::printLayoutJson(std::FILE* out, const std::string& path) const {
+    std::string texts;
+    for (const TextBox& t : textBoxes)
+        texts += std::string(texts.empty() ? "" : ",") +
+                 "\n    {\"text\": " + analysis_report::jsonString(t.text) +
+                 ", \"left\": " + std::to_string(t.left) + ", \"top\": " + std::to_string(t.top) +
+                 ", \"right\": " + std::to_string(t.right) +
+                 ", \"bottom\": " + std::to_string(t.bottom) + "}";
     auto panel = [](const Panel& p) {
         return "{\"left\": " + std::to_string(p.left) + ", \"top\": " + std::to_string(p.top) +
                ", \"right\": " + std::to_string(p.right) +
@@ -369,9 +414,9 @@ void FilePlot::printLayoutJson(std::FILE* out, const std::string& path) const {
     std::fprintf(out,
                  "{\n  \"out\": %s,\n  \"width\": %d,\n  \"height\": %d,\n  \"seconds\": %s,\n"
                  "  \"balance_panel\": %s,\n  \"phase_strip\": %s,\n  \"spread_panel\": %s,\n"
-                 "  \"phase_problems\": %zu\n}\n",
+                 "  \"phase_problems\": %zu,\n  \"texts\": [%s\n  ]\n}\n",
                  analysis_report::jsonString(path).c_str(), width(), height(),
                  number_text::json(static_cast<float>(seconds)).c_str(),
                  panel(balancePanel).c_str(), panel(phaseStrip).c_str(), panel(spreadPanel).c_str(),
-                 phaseCount);
+                 phaseCount, texts.c_str());
 }

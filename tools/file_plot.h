@@ -1,8 +1,9 @@
 #pragma once
 // `trob plot`: the whole file in one picture. Time runs along x; the thirty bands stand along
 // y, 20 kHz at the top as in the editor. The upper panel shows balance as hue (one for left,
-// one for right, grey at the centre) and level as brightness; the lower panel shows spread,
-// with the phase-problem ranges marked between the two.
+// one for right, grey at the centre) and level as brightness, with each band's mid level over
+// the file in dB beside it; the lower panel shows spread, with the phase-problem ranges
+// marked between the two.
 
 #include "tools/analysis_report.h"
 #include "tools/plot_canvas.h"
@@ -21,6 +22,12 @@ public:
     struct Panel {
         int left = 0, top = 0, right = 0, bottom = 0, rowHeight = 0;
     };
+    // A text in the picture and the box it takes: its advance across, the font's ascent and
+    // descent about the baseline up and down (right and bottom exclusive).
+    struct TextBox {
+        std::string text;
+        int left = 0, top = 0, right = 0, bottom = 0;
+    };
 
     // Readings in time order, as the analyser polls them.
     void add(const MeterReading& reading);
@@ -34,7 +41,9 @@ public:
     int width() const { return canvas.width(); }
     int height() const { return canvas.height(); }
     const PlotCanvas& picture() const { return canvas; }
-    // Where the panels ended up, for scripts that read the picture.
+    // Every text drawn, in the order drawn.
+    const std::vector<TextBox>& texts() const { return textBoxes; }
+    // Where the panels and the texts ended up, for scripts that read the picture.
     void printLayoutJson(std::FILE* out, const std::string& path) const;
 
 private:
@@ -51,13 +60,18 @@ private:
     int timeToX(double t) const;
     void drawPanels(const FileSummary& summary);
     void drawAxes(PlotFont& small, const FileSummary& summary);
+    void drawLevels(PlotFont& small, const FileSummary& summary);
     void drawLegend(PlotFont& small, PlotFont& heading, const PhaseCriteria& criteria);
+    // Draws the text as PlotFont::draw does and keeps its box.
+    void label(PlotFont& font, int x, int baseline, const std::string& text, Rgb colour,
+               int align = 0);
 
     std::vector<Sample> samples;
     PlotCanvas canvas;
     Panel balancePanel, spreadPanel, phaseStrip;
     double seconds = 0.0;
     std::size_t phaseCount = 0;
+    std::vector<TextBox> textBoxes;
     std::string errorText;
 };
 

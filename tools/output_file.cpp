@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -46,8 +47,50 @@ PendingFile::~PendingFile() {
     if (!temporary.empty() && !inPlace) unlink(temporary.c_str());
 }
 
+bool PendingFile::createForStandardOutput() {
+    std::error_code ignored;
+    std::string folder = fs::temp_directory_path(ignored).string();
+    if (folder.empty()) folder = "/tmp";
+    std::string pattern = folder + "/.trob-stdout-XXXXXX";
+    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        errorText = "cannot make a temporary file in '" + folder +
+                    "' for standard output: " + std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    temporary = pattern;
+    toStandardOutput = true;
+    return true;
+}
+
+bool PendingFile::copyToStandardOutput() {
+    const int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    bool ok = fd >= 0 && std::fflush(stdout) == 0;
+    char buffer[1 << 16];
+    while (ok) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        for (ssize_t at = 0; ok && at < got;) {
+            const ssize_t wrote = write(STDOUT_FILENO, buffer + at, static_cast<size_t>(got - at));
+            if (wrote < 0 && errno == EINTR) continue;
+            ok = wrote > 0;
+            at += wrote;
+        }
+    }
+    const int error = errno;
+    if (fd >= 0) close(fd);
+    if (!ok) errorText = std::string("cannot write to standard output: ") + std::strerror(error);
+    return ok;
+}
+
 bool PendingFile::create(const std::string& path) {
     given = path;
+    if (given == "-") return createForStandardOutput();
     target = resolved(path);
     // An output that exists keeps its permissions; one it may not write stays as it is, as
     // writing it in place would have failed.
@@ -95,6 +138,7 @@ bool PendingFile::create(const std::string& path) {
 
 bool PendingFile::commit() {
     if (inPlace) return true;
+    if (toStandardOutput) return copyToStandardOutput();
     if (temporary.empty()) {
         if (errorText.empty()) errorText = "cannot write '" + given + "'";
         return false;
@@ -159,6 +203,13 @@ std::string outputConflict(const std::vector<std::string>& inputs,
                            const std::vector<std::string>& outputs) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const std::string& out = outputs[i];
+        // Standard output is no file: only two outputs on it collide.
+        if (out == "-") {
+            if (std::find(outputs.begin(), outputs.begin() + static_cast<long>(i), out) !=
+                outputs.begin() + static_cast<long>(i))
+                return "two outputs cannot both go to standard output ('-')";
+            continue;
+        }
         if (namesAudioFile(out))
             return "'" + out +
                    "' has the name of an audio file; trob writes no audio and replaces none "
@@ -166,6 +217,7 @@ std::string outputConflict(const std::vector<std::string>& inputs,
         struct stat written {};
         const bool exists = stat(out.c_str(), &written) == 0;
         for (const std::string& in : inputs) {
+            if (in == "-") continue;
             struct stat source {};
             if (exists && stat(in.c_str(), &source) == 0 && sameFile(written, source))
                 return "'" + out + "' is the input '" + in +
@@ -173,6 +225,7 @@ std::string outputConflict(const std::vector<std::string>& inputs,
         }
         for (std::size_t j = 0; j < i; ++j) {
             struct stat other {};
+            if (outputs[j] == "-") continue;
             if (outputs[j] == out ||
                 (exists && stat(outputs[j].c_str(), &other) == 0 && sameFile(written, other)))
                 return "'" + out + "' is given for two outputs";

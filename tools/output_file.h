@@ -17,7 +17,9 @@ public:
 
     // Makes an empty temporary file beside `path` (through a symbolic link, beside the file it
     // names, so that the link stays). A `path` that is a pipe or a device is written directly.
-    // False with `error()` set when `path` cannot be written.
+    // "-" is standard output: the output is kept in the temporary folder until `commit`
+    // copies it there, so that a failed run writes nothing. False with `error()` set when
+    // `path` cannot be written.
     bool create(const std::string& path);
     // Where the output is to be written meanwhile.
     const std::string& path() const { return temporary; }
@@ -26,8 +28,12 @@ public:
     const std::string& error() const { return errorText; }
 
 private:
+    bool createForStandardOutput();
+    bool copyToStandardOutput();
+
     std::string given, target, temporary, errorText;
     bool inPlace = false;
+    bool toStandardOutput = false;
 };
 
 // A temporary folder inside an existing one, for files that move into it together.
@@ -54,7 +60,7 @@ bool namesAudioFile(const std::string& path);
 
 // Empty when the outputs may be written; otherwise why not, in words for the user: an output
 // with an audio file's name, one that is (under any name) one of the inputs, or two outputs
-// that are the same file.
+// that are the same file or both standard output ("-").
 std::string outputConflict(const std::vector<std::string>& inputs,
                            const std::vector<std::string>& outputs);
 

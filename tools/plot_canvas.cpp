@@ -122,6 +122,7 @@ bool PlotFont::load(const std::string& family, int pixels, bool bold) {
     face = std::move(fresh);
     fileName = match.path;
     ascender = static_cast<int>((face->face->size->metrics.ascender + 32) >> 6);
+    descender = static_cast<int>((-face->face->size->metrics.descender + 32) >> 6);
     return true;
 }
 

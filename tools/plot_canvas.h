@@ -47,6 +47,8 @@ public:
     const std::string& file() const { return fileName; }
 
     int ascent() const { return ascender; }
+    // How far the font reaches below the baseline, in pixels.
+    int descent() const { return descender; }
     int textWidth(const std::string& utf8);
     // Draws with the baseline at `baseline`; `align` 0 left from x, 1 centred on x, 2 right
     // ending at x.
@@ -57,6 +59,7 @@ private:
     struct Face;
     std::unique_ptr<Face> face;
     int ascender = 0;
+    int descender = 0;
     std::string errorText;
     std::string fileName;
 };

@@ -33,12 +33,14 @@ const char* const kUsage =
 
 const char* const kNotes =
     "The outputs appear only when the run succeeds; none may replace FILE or have an audio\n"
-    "file's name. A FILE cut short is rendered as far as it goes, with a warning.\n";
+    "file's name. A FILE cut short is rendered as far as it goes, with a warning. A FILE of\n"
+    "'-' is standard input; an --out or --animate of '-' is standard output (one of them).\n";
 
 struct Options {
     std::optional<std::string> file, out, frames, animate;
     std::optional<double> at, rate;
     int scale = 1;
+    bool quiet = false;
     RenderSettings settings;
 };
 
@@ -66,6 +68,8 @@ int parse(int argc, char** argv, Options& o) {
             {kOut, trob::into(o.out),
              "the window at --at as PNG (editor.png when no other output is asked for)"},
             {kAt, trob::into(o.at)},
+            {kQuiet, trob::into(o.quiet),
+             "no progress bar on stderr (shown only on a terminal anyway)"},
             {kPictureScale, trob::into(o.scale)},
             {kFrames, trob::into(o.frames)},
             {kAnimate, trob::into(o.animate)},
@@ -89,6 +93,10 @@ int parse(int argc, char** argv, Options& o) {
     std::vector<std::string> outputs;
     for (const auto& out : {o.out, o.animate})
         if (out) outputs.push_back(*out);
+    for (const auto& out : {o.out, o.animate})
+        if (out && *out == "-" && isatty(STDOUT_FILENO))
+            return usageError("standard output is a terminal; send the picture to a file or a "
+                              "pipe ('> editor.png')");
     const std::string conflict =
         trob::outputConflict(o.file ? std::vector{*o.file} : std::vector<std::string>{}, outputs);
     if (!conflict.empty()) return usageError(conflict);
@@ -139,7 +147,7 @@ int renderCommand(int argc, char** argv) {
     std::vector<std::uint32_t> stillPicture;
     std::string writeError;
     int frameNumber = 0;
-    ProgressBar progress(isatty(STDERR_FILENO) && until > kProgressAfterSeconds);
+    ProgressBar progress(!o.quiet && isatty(STDERR_FILENO) && until > kProgressAfterSeconds);
     const bool ran = renderer.run(
         *source, until,
         [&](double time, const std::vector<std::uint32_t>& pixels) {

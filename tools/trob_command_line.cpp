@@ -2,6 +2,7 @@
 
 #include "tools/file_plot.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -16,7 +17,7 @@ namespace {
 static_assert(options::kNarrowest == FilePlot::kNarrowest && options::kWidest == FilePlot::kWidest);
 
 const char* const kUsageHead =
-    "usage: trob analyse [FILE...] [options]\n"
+    "usage: trob analyse [FILE...] [-r DIR...] [options]\n"
     "       trob plot [FILE] --out PATH.png [options]\n"
     "       trob render [FILE] [options]   (the editor's window; trob render --help)\n"
     "       trob view [FILE] [options]     (the editor live in a window; trob view --help)\n"
@@ -29,7 +30,7 @@ const char* const kUsageHead =
     "output asked for (the report, --csv and --plot).\n"
     "plot draws the whole file as one picture: balance and level above, spread beneath.\n"
     "Without FILE both use a built-in ten-second demo signal, whose report is the final one\n"
-    "unless --summary is given.\n"
+    "unless --summary is given. A FILE of '-' is standard input (once), e.g. from a pipe.\n"
     "\n"
     "Per band it reports the left, right and mid (L+R)/2 levels in dB relative to a full-scale\n"
     "sine at the band's centre (measured from +3 to -53 dB by more instances of the plug-in,\n"
@@ -42,6 +43,9 @@ const char* const kUsageHead =
 const char* const kUsageNotes =
     "No output replaces an input, and none may have an audio file's name (.wav, .flac, ...).\n"
     "Outputs appear only when the run succeeds. A file without audio frames is an error.\n"
+    "An output of '-' (--csv -, --plot -, --out -) goes to standard output, which then\n"
+    "carries nothing else: no report is printed, and --json, --summary and --final are\n"
+    "refused with it, as are two outputs to '-'.\n"
     "\n"
     "Every FILE is also checked for delivery: duration, sample peak per channel (dBFS), true\n"
     "peak (dBTP), integrated loudness (LUFS) and loudness range (LU) after EBU R 128, clipped\n"
@@ -112,6 +116,34 @@ int usageError(const std::string& message) {
     return usageError("trob", message);
 }
 
+bool outputOnStandardOutput(const Options& o) {
+    for (const auto& out : {o.csv, o.out, o.plot})
+        if (out && *out == "-") return true;
+    return false;
+}
+
+std::string standardStreamConflict(const Options& o) {
+    if (std::count(o.files.begin(), o.files.end(), "-") > 1)
+        return "standard input ('-') can be read only once";
+    std::vector<std::string> onStdout;
+    for (const auto& [name, out] :
+         {std::pair{"--csv", o.csv}, std::pair{"--out", o.out}, std::pair{"--plot", o.plot}})
+        if (out && *out == "-") onStdout.push_back(name);
+    if (onStdout.size() > 1)
+        return onStdout[0] + " - and " + onStdout[1] +
+               " - would both write to standard output; give one of them a file";
+    if (onStdout.empty()) return {};
+    if (o.json)
+        return onStdout[0] + " - fills standard output; --json would print " +
+               (o.command == Command::Plot ? "the layout" : "the report") +
+               " there too (write the " + (onStdout[0] == "--csv" ? "series" : "picture") +
+               " to a file instead)";
+    if (o.summary || o.final)
+        return onStdout[0] + " - fills standard output, where no report is printed; " +
+               (o.summary ? "--summary" : "--final") + " asks for one";
+    return {};
+}
+
 namespace {
 
 // The options of analyse and plot, bound to `o`. The two share them and their help; what
@@ -121,6 +153,11 @@ CommandOptions analyseOptions(Options& o) {
     const auto failOn = [&o](const OptionValue& v) {
         std::string why;
         return parseFailOn(v.text, o.failOn, why) ? std::string() : why;
+    };
+    // A folder's files go in where it stands among the FILEs.
+    const auto recursive = [&o](const OptionValue& v) {
+        o.folders.emplace_back(o.files.size(), v.text);
+        return std::string();
     };
     return {"trob",
             kUsageHead,
@@ -136,7 +173,9 @@ CommandOptions analyseOptions(Options& o) {
                 {kFailOn, failOn},
                 {kFailOnPhase, into(o.failOn.phase)},
                 {kFailOnTruncated, into(o.failOn.truncated)},
+                {kRecursive, recursive},
                 {kJobs, into(o.jobs)},
+                {kQuiet, into(o.quiet)},
                 {kOut, into(o.out)},
                 {kWidth, into(o.width)},
                 {kRate, into(o.rate)},
@@ -159,19 +198,23 @@ std::string usageText() {
 int parseCommandLine(int argc, char** argv, Options& o) {
     if (const int status = parseOptions(analyseOptions(o), argc, argv, 2, o.files); status != 0)
         return status;
-    if (!o.files.empty() && o.rate) return usageError("--rate applies to the demo signal only");
-    if (o.csv && o.files.size() > 1) return usageError("--csv takes the series of one FILE");
+    // A folder may hold any number of files: it makes a batch.
+    const bool anyFile = !o.files.empty() || !o.folders.empty();
+    const bool batch = o.files.size() > 1 || !o.folders.empty();
+    if (anyFile && o.rate) return usageError("--rate applies to the demo signal only");
+    if (o.csv && batch) return usageError("--csv takes the series of one FILE");
+    if (const std::string why = standardStreamConflict(o); !why.empty()) return usageError(why);
     if (o.command == Command::Plot) {
-        if (o.files.size() > 1) return usageError("plot draws one FILE at a time");
+        if (batch) return usageError("plot draws one FILE at a time");
         if (!o.out) return usageError("plot needs --out PATH.png");
         if (o.summary || o.final || o.csv || o.plot || o.failOn.any())
             return usageError("--summary, --final, --csv, --plot and the --fail-on checks "
                               "belong to analyse");
     } else {
         if (o.out) return usageError("--out belongs to plot; analyse draws with --plot PATH.png");
-        if (o.plot && o.files.size() > 1) return usageError("--plot draws one FILE");
+        if (o.plot && batch) return usageError("--plot draws one FILE");
         if (o.summary && o.final) return usageError("--summary and --final exclude each other");
-        o.summary = !o.final && (o.summary || !o.files.empty());
+        o.summary = !o.final && (o.summary || anyFile);
     }
     o.settings.blockSize = o.block;
     return 0;

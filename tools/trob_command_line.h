@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace trob {
@@ -40,7 +41,10 @@ bool parseFailOn(const std::string& list, FailOn& failOn, std::string& error);
 
 struct Options {
     Command command = Command::Analyse;
-    std::vector<std::string> files;
+    std::vector<std::string> files; // "-": standard input
+    // -r DIR: the audio files below DIR go in before files[position].
+    std::vector<std::pair<std::size_t, std::string>> folders;
+    bool quiet = false; // no progress on stderr
     std::optional<std::string> csv;
     bool json = false;
     // A FILE is reported over its whole length unless `final` asks for the meters' last
@@ -58,6 +62,15 @@ struct Options {
     AnalyserSettings settings;
     std::optional<std::string> plugin;
 };
+
+// Whether the outputs asked for fill standard output ("-"), which then carries nothing else:
+// no report is printed.
+bool outputOnStandardOutput(const Options& options);
+
+// Why the inputs and outputs asked for cannot share standard input and output, or empty when
+// they can: standard input read twice, two outputs on standard output, or one there beside a
+// report asked for (--json, --summary, --final).
+std::string standardStreamConflict(const Options& options);
 
 // Whether a picture's name ends in ".png", in any case.
 bool endsWithPng(const std::string& path);

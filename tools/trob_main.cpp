@@ -3,7 +3,9 @@
 
 #include "tools/analysis_report.h"
 #include "tools/audio_file_reader.h"
+#include "tools/audio_inputs.h"
 #include "tools/band_analyser.h"
+#include "tools/batch_progress.h"
 #include "tools/csv_series_writer.h"
 #include "tools/default_plugin.h"
 #include "tools/delivery_checks.h"
@@ -46,6 +48,11 @@ constexpr double kProgressAfterSeconds = 5.0;
 
 int failure(const std::string& message) {
     return trob::failure("trob", message);
+}
+
+// How messages name an input: standard input in words, a file in quotes.
+std::string named(const std::string& file) {
+    return isStandardStream(file) ? "standard input" : "'" + file + "'";
 }
 
 void warn(const std::string& message) {
@@ -113,9 +120,11 @@ struct Analysis {
 
 using ReadingSink = std::function<void(const MeterReading&)>;
 
-// False with `error` set when the source cannot be read or the plug-in not used.
+// False with `error` set when the source cannot be read or the plug-in not used. The progress
+// bar is drawn when `progressShown`; `onProgress` hears of the progress either way.
 bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool progressShown,
-                 const ReadingSink& onPoll, Analysis& a, std::string& error) {
+                 const BandAnalyser::ProgressListener& onProgress, const ReadingSink& onPoll,
+                 Analysis& a, std::string& error) {
     std::unique_ptr<AudioSource> source;
     AudioFileReader* fileReader = nullptr;
     AnalyserSettings settings = o.settings;
@@ -126,7 +135,7 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
             return false;
         }
         if (reader->sampleRate() < kLowestRate || reader->sampleRate() > kHighestRate) {
-            error = "'" + *file + "' has a sample rate of " +
+            error = named(*file) + " has a sample rate of " +
                     std::to_string(static_cast<long long>(reader->sampleRate())) +
                     " Hz; the analyser measures from 1000 Hz to 10 MHz";
             return false;
@@ -171,7 +180,11 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
             if (o.csv) csv.write(r);
             if (onPoll) onPoll(r);
         },
-        [&](std::int64_t done, std::int64_t total) { progress.update(done, total); }, a.final);
+        [&](std::int64_t done, std::int64_t total) {
+            progress.update(done, total);
+            if (onProgress) onProgress(done, total);
+        },
+        a.final);
     progress.finish();
     if (!ok) {
         error = a.info.source + ": " + analyser.error();
@@ -180,7 +193,7 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
     // What is reported is what was read, whatever the header promised.
     a.info.frames = analyser.framesProcessed();
     if (fileReader && a.info.frames == 0) {
-        error = "'" + a.info.source + "' holds no audio frames";
+        error = named(a.info.source) + " holds no audio frames";
         return false;
     }
     if (fileReader && fileReader->truncated()) {
@@ -188,8 +201,8 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f",
                       static_cast<double>(a.info.frames) / a.info.sampleRate);
-        a.warning = "'" + a.info.source +
-                    "' is cut short: its data ends before the length its header gives; analysed "
+        a.warning = named(a.info.source) +
+                    " is cut short: its data ends before the length its header gives; analysed "
                     "the " +
                     std::to_string(a.info.frames) + " frames (" + seconds + " s) it holds";
     }
@@ -308,8 +321,8 @@ std::string deliveryText(const DeliveryFacts& d, const std::vector<std::string>&
     return text;
 }
 
-FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
-                      bool progressShown) {
+FileResult analyseOne(const Options& o, const std::optional<std::string>& file, bool progressShown,
+                      const BandAnalyser::ProgressListener& onProgress = nullptr) {
     FileResult result;
     Analysis a;
     // The picture comes from the same run as the report: the audio is read once.
@@ -325,7 +338,7 @@ FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
     }
     ReadingSink toPicture;
     if (picture) toPicture = [&](const MeterReading& r) { picture->add(r); };
-    if (!runAnalysis(o, file, progressShown, toPicture, a, result.error)) {
+    if (!runAnalysis(o, file, progressShown, onProgress, toPicture, a, result.error)) {
         result.failed = true;
         return result;
     }
@@ -377,7 +390,7 @@ FileResult analyseOne(const Options& o, const std::optional<std::string>& file,
 
 // Analyses every file on `jobs` threads and hands the results to `deliver` in the order the
 // files were given, each as soon as it and all before it are done.
-void analyseAll(const Options& o, unsigned jobs,
+void analyseAll(const Options& o, unsigned jobs, BatchProgress& progress,
                 const std::function<void(std::size_t, FileResult&)>& deliver) {
     const std::size_t count = o.files.size();
     std::vector<std::optional<FileResult>> results(count);
@@ -388,11 +401,14 @@ void analyseAll(const Options& o, unsigned jobs,
         for (std::size_t i; (i = next.fetch_add(1)) < count;) {
             FileResult r;
             try {
-                r = analyseOne(o, o.files[i], false);
+                r = analyseOne(o, o.files[i], false, [&, i](std::int64_t done, std::int64_t total) {
+                    progress.advance(i, done, total);
+                });
             } catch (const std::exception& e) {
                 r.failed = true;
                 r.error = o.files[i] + ": " + e.what();
             }
+            progress.finished(i);
             std::lock_guard lock(mutex);
             results[i] = std::move(r);
             ready.notify_all();
@@ -407,25 +423,29 @@ void analyseAll(const Options& o, unsigned jobs,
         FileResult r = std::move(*results[i]);
         results[i].reset();
         lock.unlock();
-        deliver(i, r);
+        progress.aside([&] { deliver(i, r); });
     }
     for (auto& w : workers)
         w.join();
 }
 
 int analyse(const Options& o) {
-    if (o.files.size() <= 1) {
+    // A folder makes a batch however many files it holds: its report is the batch's.
+    if (o.files.size() <= 1 && o.folders.empty()) {
         const std::optional<std::string> file =
             o.files.empty() ? std::nullopt : std::optional(o.files[0]);
-        FileResult r = analyseOne(o, file, isatty(STDERR_FILENO));
+        FileResult r = analyseOne(o, file, !o.quiet && isatty(STDERR_FILENO));
         if (r.failed) return failure(r.error);
         if (!r.warning.empty()) warn(r.warning);
-        std::fputs(r.report.c_str(), stdout);
-        if (o.json) std::fputc('\n', stdout);
+        // An output on standard output has it to itself.
+        if (!outputOnStandardOutput(o)) {
+            std::fputs(r.report.c_str(), stdout);
+            if (o.json) std::fputc('\n', stdout);
+        }
         if (std::fflush(stdout) != 0) return failure("cannot write the report");
         for (const std::string& why : r.failedChecks)
-            std::fprintf(stderr, "trob: %s fails %s\n", file ? file->c_str() : "the demo signal",
-                         why.c_str());
+            std::fprintf(stderr, "trob: %s fails %s\n",
+                         file ? named(*file).c_str() : "the demo signal", why.c_str());
         return r.failedChecks.empty() ? 0 : kFailedCheck;
     }
 
@@ -433,7 +453,9 @@ int analyse(const Options& o) {
     jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, o.files.size()));
     bool anyFailed = false, anyFailedCheck = false;
     if (o.json) std::fputs("[\n", stdout);
-    analyseAll(o, jobs, [&](std::size_t i, FileResult& r) {
+    std::fflush(stdout);
+    BatchProgress progress(!o.quiet && isatty(STDERR_FILENO), o.files);
+    analyseAll(o, jobs, progress, [&](std::size_t i, FileResult& r) {
         if (r.failed) {
             anyFailed = true;
             std::fprintf(stderr, "trob: %s\n", r.error.c_str());
@@ -447,7 +469,7 @@ int analyse(const Options& o) {
         }
         if (!r.warning.empty()) warn(r.warning);
         for (const std::string& why : r.failedChecks)
-            std::fprintf(stderr, "trob: %s fails %s\n", o.files[i].c_str(), why.c_str());
+            std::fprintf(stderr, "trob: %s fails %s\n", named(o.files[i]).c_str(), why.c_str());
         anyFailedCheck = anyFailedCheck || !r.failedChecks.empty();
         if (o.json)
             std::fprintf(stdout, "%s%s", i ? ",\n" : "", r.report.c_str());
@@ -455,6 +477,7 @@ int analyse(const Options& o) {
             std::fprintf(stdout, "%s%s", i ? "\n" : "", r.report.c_str());
         std::fflush(stdout);
     });
+    progress.finish();
     if (o.json) std::fputs("\n]\n", stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return failure("cannot write the report");
     if (anyFailed) return kFailure;
@@ -470,13 +493,15 @@ int plot(const Options& o) {
     PendingFile png;
     if (!png.create(*o.out)) return failure(png.error());
     if (!runAnalysis(
-            o, file, isatty(STDERR_FILENO), [&](const MeterReading& r) { picture.add(r); }, a,
-            error))
+            o, file, !o.quiet && isatty(STDERR_FILENO), nullptr,
+            [&](const MeterReading& r) { picture.add(r); }, a, error))
         return failure(error);
     if (!a.warning.empty()) warn(a.warning);
     if (!picture.draw(a.info, a.summary, o.criteria, o.width)) return failure(picture.error());
     if (!picture.write(png.path())) return failure("cannot write '" + *o.out + "'");
     if (!png.commit()) return failure(png.error());
+    // A picture on standard output has it to itself.
+    if (outputOnStandardOutput(o)) return 0;
     if (o.json)
         picture.printLayoutJson(stdout, *o.out);
     else
@@ -514,6 +539,7 @@ int main(int argc, char** argv) {
     const int status = parseCommandLine(argc, argv, options);
     if (status < 0) return 0;
     if (status > 0) return status;
+    if (std::string why; !expandFolders(options.files, options.folders, why)) return failure(why);
     std::vector<std::string> inputs = options.files, outputs;
     std::string noPlugin;
     if (const std::string plugin = options.plugin ? *options.plugin : defaultPlugin(noPlugin);
@@ -523,9 +549,14 @@ int main(int argc, char** argv) {
         if (out) outputs.push_back(*out);
     if (const std::string conflict = outputConflict(inputs, outputs); !conflict.empty())
         return usageError(conflict);
-    for (const auto& png : {options.out, options.plot})
-        if (png && !endsWithPng(*png))
+    for (const auto& png : {options.out, options.plot}) {
+        // Picture bytes would only garble a terminal.
+        if (png && isStandardStream(*png) && isatty(STDOUT_FILENO))
+            return usageError("standard output is a terminal; send the picture to a file or a "
+                              "pipe ('> plot.png')");
+        if (png && !isStandardStream(*png) && !endsWithPng(*png))
             return usageError("the picture '" + *png + "' must have a name ending in .png");
+    }
     try {
         return options.command == Command::Plot ? plot(options) : analyse(options);
     } catch (const std::exception& e) {

@@ -44,6 +44,8 @@ inline constexpr Option kFailOn = textOption("--fail-on", "LIST", "a list of che
     "warning)");
 inline constexpr Option kFailOnPhase = flagOption("--fail-on-phase", "the same as --fail-on phase");
 inline constexpr Option kFailOnTruncated = flagOption("--fail-on-truncated", "the same as --fail-on truncated");
+inline constexpr Option kRecursive = textOption("--recursive", "DIR", "a folder", "analyse every audio file below DIR (by extension, in name order, following links; names starting with '.' skipped)", nullptr, 'r');
+inline constexpr Option kQuiet = flagOption("--quiet", "no progress on stderr (shown only on a terminal anyway)", 'q');
 inline constexpr Option kJobs = wholeOption("--jobs", "N", "a whole number of files", 1, 256, "the number of cores", "analyse N files at a time", 'j');
 inline constexpr Option kOut = textOption("--out", "PATH.png", "a path", "plot: the PNG file to write");
 inline constexpr Option kWidth = wholeOption("--width", "N", "a whole number of pixels", kNarrowest, kWidest, "1200", "the picture's width in pixels");

@@ -53,6 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         !(*options.rate >= trob::kLowestRate && *options.rate <= trob::kHighestRate))
         fuzz::fail("rate", *options.rate);
     if (options.rate && !options.files.empty()) fuzz::fail("rate with files");
+    if (options.rate && !options.folders.empty()) fuzz::fail("rate with folders");
+    // Standard input read once at most; nothing else on standard output beside an output there.
+    if (!trob::standardStreamConflict(options).empty()) fuzz::fail("standard streams");
     if (!(options.criteria.threshold >= 0.0f && options.criteria.threshold <= 1.0f) ||
         !(options.criteria.minDuration >= 0.0) || !std::isfinite(options.criteria.minDuration))
         fuzz::fail("phase criteria");

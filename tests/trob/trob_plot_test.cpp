@@ -182,6 +182,77 @@ TEST_F(TrobPlot, RowsOfBandsTheRateCannotCarryAreLeftBlank) {
     }
 }
 
+struct TextBox {
+    std::string text;
+    int left, top, right, bottom;
+};
+
+std::vector<TextBox> jsonTexts(const std::string& json) {
+    std::vector<TextBox> out;
+    const std::regex box(
+        R"re(\{"text": "((?:[^"\\]|\\.)*)", "left": (-?\d+), "top": (-?\d+), "right": (-?\d+), "bottom": (-?\d+)\})re");
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), box);
+         it != std::sregex_iterator(); ++it)
+        out.push_back({(*it)[1], std::stoi((*it)[2]), std::stoi((*it)[3]), std::stoi((*it)[4]),
+                       std::stoi((*it)[5])});
+    return out;
+}
+
+TEST_F(TrobPlot, AtTheNarrowestWidthNoTextsOverlapAndTheLevelsMatchTheReport) {
+    // A long name, a long file at a high rate and several phase problems: the longest header.
+    const int rate = 192000;
+    const fs::path wav = writeFile(
+        "a recording with a very long name from the evening session, take 12, final mix.wav",
+        SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, rate, 4.0, [&](int c, std::size_t n) {
+            const bool opposed = (n / (rate / 2)) % 2 == 0; // half a second each way
+            return tone(1000, rate, n, 0.3) * (c == 1 && opposed ? -1.0f : 1.0f) +
+                   tone(100, rate, n, c ? 0.05 : 0.2);
+        });
+    const fs::path png = dir / "narrow.png";
+    const TrobRun r = trob("plot '" + wav.string() + "' --out '" + png.string() +
+                           "' --width 480 --min-duration 0.1 --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const int width = jsonInt(r.out, "width"), height = jsonInt(r.out, "height");
+    EXPECT_EQ(width, 480);
+    EXPECT_GT(jsonInt(r.out, "phase_problems"), 1);
+    const std::vector<TextBox> texts = jsonTexts(r.out);
+    ASSERT_GT(texts.size(), 90u);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const TextBox& a = texts[i];
+        EXPECT_TRUE(a.left >= 0 && a.top >= 0 && a.right <= width && a.bottom <= height)
+            << "'" << a.text << "' leaves the picture";
+        for (std::size_t j = i + 1; j < texts.size(); ++j) {
+            const TextBox& b = texts[j];
+            EXPECT_FALSE(a.left < b.right && b.left < a.right && a.top < b.bottom &&
+                         b.top < a.bottom)
+                << "'" << a.text << "' overlaps '" << b.text << "'";
+        }
+    }
+    // The title is the name cut short.
+    const auto title = std::find_if(texts.begin(), texts.end(), [](const TextBox& t) {
+        return t.text.rfind("a recording with", 0) == 0;
+    });
+    ASSERT_NE(title, texts.end());
+    EXPECT_EQ(title->text.substr(title->text.size() - 3), "\xE2\x80\xA6"); // an ellipsis
+
+    // Beside the rows, from 25 Hz up: each band's mid level as the report gives it, rounded.
+    const TrobRun report = trob("analyse '" + wav.string() + "' --json");
+    ASSERT_EQ(report.status, 0) << report.err;
+    const auto header = std::find_if(texts.begin(), texts.end(),
+                                     [](const TextBox& t) { return t.text == "mid dB"; });
+    ASSERT_GE(texts.end() - header, 31);
+    for (int k = 0; k < 30; ++k) {
+        const double mid = jsonBandValue(report.out, bandCentres()[k], "mid_db");
+        const std::string shown = header[1 + k].text;
+        const std::string expected =
+            std::isnan(mid) ? std::string("\xE2\x80\x93") : std::to_string(std::lround(mid));
+        EXPECT_EQ(shown, expected) << bandCentres()[k];
+        if (k) {
+            EXPECT_LE(header[1 + k].bottom, header[k].top);
+        }
+    }
+}
+
 TEST_F(TrobPlot, AFileThatCannotBeReadGivesItsErrorAndNoPicture) {
     const fs::path text = dir / "notes.txt";
     std::ofstream(text) << "not audio\n";

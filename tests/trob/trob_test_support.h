@@ -45,10 +45,14 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    TrobRun trob(const std::string& args) {
+    TrobRun trob(const std::string& args) { return piped("", args); }
+
+    // trob with standard input from the shell command `feed` ("cat 'x.wav'"); none when empty.
+    TrobRun piped(const std::string& feed, const std::string& args) {
         const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-        const std::string command = std::string("'") + TROB_PROGRAM + "' " + args + " >'" +
-                                    out.string() + "' 2>'" + err.string() + "' </dev/null";
+        const std::string command = (feed.empty() ? "" : feed + " | ") + "'" + TROB_PROGRAM + "' " +
+                                    args + " >'" + out.string() + "' 2>'" + err.string() + "'" +
+                                    (feed.empty() ? " </dev/null" : "");
         TrobRun r;
         const int raw = std::system(command.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
