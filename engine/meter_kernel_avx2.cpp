@@ -10,6 +10,7 @@ struct Avx2Ops {
     using V = __m256d;
     using F = __m128;
     static constexpr int kWidth = 4;
+    static constexpr int kPairs = 1;
     static F setFloats(float v) { return _mm_set1_ps(v); }
     static F toFloats(V a) { return _mm256_cvtpd_ps(a); }
     static V toDoubles(F a) { return _mm256_cvtps_pd(a); }

@@ -10,6 +10,7 @@ struct Avx512Ops {
     using V = __m512d;
     using F = __m256;
     static constexpr int kWidth = 8;
+    static constexpr int kPairs = 1;
     // The zero-masked conversions with every lane selected are the plain ones; GCC 12 takes
     // the plain forms' undefined pass-through operand for an uninitialised read.
     static F setFloats(float v) { return _mm256_set1_ps(v); }

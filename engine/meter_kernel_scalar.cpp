@@ -10,6 +10,7 @@ struct ScalarOps {
     using V = double;
     using F = float;
     static constexpr int kWidth = 1;
+    static constexpr int kPairs = 4;
     static F setFloats(float v) { return v; }
     static F toFloats(V a) { return static_cast<float>(a); }
     static V toDoubles(F a) { return static_cast<double>(a); }

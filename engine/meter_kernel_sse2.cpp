@@ -11,6 +11,7 @@ struct Sse2Ops {
     using V = __m128d;
     using F = __m128;
     static constexpr int kWidth = 2;
+    static constexpr int kPairs = 2;
     // Floats in the low two lanes.
     static F setFloats(float v) { return _mm_set1_ps(v); }
     static F toFloats(V a) { return _mm_cvtpd_ps(a); }
