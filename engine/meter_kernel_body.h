@@ -129,23 +129,32 @@ private:
             x[channel][0] = Ops::set(st.input[back1][channel]);
             x[channel][1] = Ops::set(st.input[back2][channel]);
         });
+        // Each pass's coefficients, doubled (exactly: see the top of the file).
+        V twice[kChains][kSectionCount][4];
+        unrolled<kChains>([&](auto i) {
+            const int l = laneOf(i);
+            unrolled<kSectionCount>([&](auto s) {
+                const double* const from[4] = {&k.alpha[s][l], &k.negAlpha[s][l], &k.gamma[s][l],
+                                               &k.negBeta[s][l]};
+                unrolled<4>([&](auto t) { twice[i][s][t] = Ops::add(Ops::load(from[t]), Ops::load(from[t])); });
+            });
+        });
         const V offset = Ops::set(k.offset);
-        const V two = Ops::set(2.0);
         const V levelScale = Ops::set(1.85);
         const V one = Ops::set(1.0);
         const F levelF = Ops::setFloats(levelFactor);
         const F antiF = Ops::setFloats(antiPhaseFactor);
 
-        // One section: v = 2 (alpha u - alpha u2 + gamma v1 - beta v2) + offset, rounded to
-        // float; then v becomes the section's latest output.
+        // One section: v = (2 alpha) u - (2 alpha) u2 + (2 gamma) v1 - (2 beta) v2 + offset,
+        // rounded to float; then v becomes the section's latest output.
         const auto section = [&](auto i, auto s, V u, V u2) TROB_INLINE_LAMBDA {
-            const int l = laneOf(i);
+            const V(&t)[4] = twice[i][s];
             V(&h)[3] = y[i][s];
-            V acc = Ops::mul(Ops::load(&k.alpha[s][l]), u);
-            acc = Ops::mulAdd(Ops::load(&k.negAlpha[s][l]), u2, acc);
-            acc = Ops::mulAdd(Ops::load(&k.gamma[s][l]), h[0], acc);
-            acc = Ops::mulAdd(Ops::load(&k.negBeta[s][l]), h[1], acc);
-            const V v = Ops::roundToFloat(Ops::twiceAdd(acc, two, offset));
+            V acc = Ops::mul(t[0], u);
+            acc = Ops::mulAdd(t[1], u2, acc);
+            acc = Ops::mulAdd(t[2], h[0], acc);
+            acc = Ops::mulAdd(t[3], h[1], acc);
+            const V v = Ops::roundToFloat(Ops::add(acc, offset));
             h[2] = h[1];
             h[1] = h[0];
             h[0] = v;
