@@ -10,7 +10,6 @@ struct Avx512Ops {
     using V = __m512d;
     using F = __m256;
     static constexpr int kWidth = 8;
-    static constexpr int kPairs = 1;
     // The zero-masked conversions with every lane selected are the plain ones; GCC 12 takes
     // the plain forms' undefined pass-through operand for an uninitialised read.
     static F setFloats(float v) { return _mm256_set1_ps(v); }
@@ -26,6 +25,8 @@ struct Avx512Ops {
     // Only for a float-valued a and b: their product is exact, so the fused operation rounds
     // as the separate multiply and add do (see the body).
     static V mulAdd(V a, V b, V c) { return _mm512_fmadd_pd(a, b, c); }
+    // a * 2 is exact: fused or not, one rounding of 2a + c.
+    static V twiceAdd(V a, V two, V c) { return _mm512_fmadd_pd(a, two, c); }
     static V abs(V a) { return _mm512_abs_pd(a); }
     static V roundToFloat(V a) { return toDoubles(toFloats(a)); }
     static V signsDiffer(V a, V b, V one) {

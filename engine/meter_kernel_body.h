@@ -33,219 +33,150 @@
 
 #include "engine/meter_kernels.h"
 
-#include <utility>
-
-// The schedule. The bank is 64 independent lanes of three sections in series, and each section
-// is a recurrence: its output waits for its own output of the sample before, through three
-// multiply-adds and two conversions. Run lane group by lane group across a block, every
-// section's recent outputs and the lane's averages stay in registers from one sample to the
-// next, and nothing is loaded or stored per sample but the input and the coefficients.
-//
-// Two things keep the CPU busy on the recurrences. Each pass runs Ops::kPairs groups of the
-// left channel with the same groups of the right side by side: independent chains, and the
-// left and right outputs of a band the anti-phase count needs at hand. And the loop is skewed:
-// step n runs the centre sections of sample n, the lower-edge sections of sample n-1, the
-// upper-edge sections of sample n-2 and the averages of sample n-3. These four stages take
-// only results of earlier steps, never of each other, so a step is four short chains rather
-// than one long one and the CPU can overlap the steps. Every value is computed exactly as the
-// plain loop computes it; only the order in which independent work is done differs. At the end
-// of a block each section's last two outputs go back to the ring in MeterLanes, where the next
-// block and the readout find them.
-#define TROB_INLINE [[gnu::always_inline]] inline
-#define TROB_INLINE_LAMBDA __attribute__((always_inline))
-
-template <class Ops> class MeterBlock {
+// The schedule. Per sample the work is a long chain: three sections in series, then the
+// averages, each step waiting for the rounding of the one before. Run sample by sample, the
+// CPU can overlap little of one sample with the next. So the loop is skewed: step i runs the
+// centre sections of sample i, the lower-edge sections of sample i-1, the upper-edge sections
+// of sample i-2 and the averages of sample i-3. These four stages depend only on results of
+// earlier steps, never on each other, and every value is computed exactly as before. Each
+// block fills the pipeline at its start and drains it at its end, so between blocks the state
+// is complete. Section outputs keep the last four samples in a ring, indexed by the sample
+// number modulo 4.
+template <class Ops> class MeterPipeline {
 public:
     using V = typename Ops::V;
-    using F = typename Ops::F;
     static constexpr int kWidth = Ops::kWidth;
-    static constexpr int kPairs = Ops::kPairs;
-    static constexpr int kChains = 2 * kPairs;
+    static constexpr int kGroups = kLaneCount / kWidth;
     static constexpr int kChannelGroups = kLanesPerChannel / kWidth;
     static_assert(kLanesPerChannel % kWidth == 0, "a vector never spans two channels");
-    static_assert(kChannelGroups % kPairs == 0, "the passes cover every group");
 
-    MeterBlock(MeterLanes& state, const LaneCoefficients& coefficients, const float* left,
-               const float* right, double levelSmoothing, double antiPhaseSmoothing)
-        : st(state), c(coefficients), input{left, right}, first(state.samples),
-          levelFactor(static_cast<float>(levelSmoothing)),
-          antiPhaseFactor(static_cast<float>(antiPhaseSmoothing)) {}
+    MeterPipeline(MeterLanes& state, const LaneCoefficients& coefficients, const float* left,
+                  const float* right, double levelSmoothing, double antiPhaseSmoothing)
+        : st(state), c(coefficients), left(left), right(right), first(state.samples),
+          offset(Ops::set(coefficients.offset)), two(Ops::set(2.0)), levelScale(Ops::set(1.85)),
+          levelFactor(Ops::setFloats(static_cast<float>(levelSmoothing))),
+          antiPhaseFactor(Ops::setFloats(static_cast<float>(antiPhaseSmoothing))),
+          one(Ops::set(1.0)) {}
 
     void run(std::int32_t frames) {
-        if (frames <= 0) return;
-        for (int g = 0; g < kChannelGroups; g += kPairs)
-            runPass(g, frames);
-        // The input ring: the last two samples of each channel.
-        const std::uint32_t last = first + static_cast<std::uint32_t>(frames) - 1u;
-        for (int channel = 0; channel < 2; ++channel) {
-            const double previous = st.input[slot(first - 1u)][channel];
-            st.input[slot(last)][channel] = input[channel][frames - 1];
-            st.input[slot(last - 1u)][channel] =
-                frames >= 2 ? static_cast<double>(input[channel][frames - 2]) : previous;
+        std::int32_t i = 0;
+        for (; i < 3 && i < frames; ++i)
+            partialStep(i, frames);
+        for (; i < frames; ++i) {
+            centreSections(i);
+            laterSections(kLowerEdgeSection, i - 1);
+            laterSections(kUpperEdgeSection, i - 2);
+            averages(i - 3);
+            // The state lives in memory from one step to the next: without this the compiler
+            // keeps copies of it in registers, spills them and stores every value twice.
+            asm volatile("" ::: "memory");
         }
-        st.samples = last + 1u;
+        for (; i < frames + 3; ++i)
+            partialStep(i, frames);
+        st.samples = first + static_cast<std::uint32_t>(frames);
     }
 
 private:
     static int slot(std::uint32_t sample) { return static_cast<int>(sample & 3u); }
 
-    template <int N, class Body> TROB_INLINE static void unrolled(Body&& body) {
-        [&]<int... I>(std::integer_sequence<int, I...>) TROB_INLINE_LAMBDA {
-            (body(std::integral_constant<int, I>{}), ...);
-        }(std::make_integer_sequence<int, N>{});
+    void partialStep(std::int32_t i, std::int32_t frames) {
+        if (i < frames) centreSections(i);
+        if (i >= 1 && i - 1 < frames) laterSections(kLowerEdgeSection, i - 1);
+        if (i >= 2 && i - 2 < frames) laterSections(kUpperEdgeSection, i - 2);
+        if (i >= 3 && i - 3 < frames) averages(i - 3);
     }
 
-    // Groups g .. g + kPairs - 1 of both channels through the whole block. Chain 2j is group
-    // g + j of the left channel, chain 2j + 1 the same group of the right. All indices into the
-    // state below are constants, so the compiler keeps it in registers.
-    void runPass(int g, std::int32_t frames) {
-        const LaneCoefficients& k = c;
-        const int base = g * kWidth;
-        const auto laneOf = [base](int i) { return (i & 1) * kLanesPerChannel + base + (i / 2) * kWidth; };
-        const int back1 = slot(first - 1u);
-        const int back2 = slot(first - 2u);
-        // Per chain and section its outputs, latest first: the last three, of which a section
-        // reads its own last two and the next section the first and the third.
-        V y[kChains][kSectionCount][3];
-        V levelSum[kChains], levelAverage[kChains];
-        V antiSum[kPairs], antiAverage[kPairs];
-        // Per channel the last two inputs, latest first.
-        V x[2][2];
-        unrolled<kChains>([&](auto i) {
-            const int l = laneOf(i);
-            unrolled<kSectionCount>([&](auto s) {
-                y[i][s][0] = Ops::load(&st.output[s][back1][l]);
-                y[i][s][1] = Ops::load(&st.output[s][back2][l]);
-                y[i][s][2] = y[i][s][1];
-            });
-            levelSum[i] = Ops::load(&st.levelAccumulator[l]);
-            levelAverage[i] = Ops::load(&st.levelAverage[l]);
-        });
-        unrolled<kPairs>([&](auto j) {
-            antiSum[j] = Ops::load(&st.antiPhaseAccumulator[laneOf(2 * j)]);
-            antiAverage[j] = Ops::load(&st.antiPhaseAverage[laneOf(2 * j)]);
-        });
-        unrolled<2>([&](auto channel) {
-            x[channel][0] = Ops::set(st.input[back1][channel]);
-            x[channel][1] = Ops::set(st.input[back2][channel]);
-        });
-        // Each pass's coefficients, doubled (exactly: see the top of the file).
-        V twice[kChains][kSectionCount][4];
-        unrolled<kChains>([&](auto i) {
-            const int l = laneOf(i);
-            unrolled<kSectionCount>([&](auto s) {
-                const double* const from[4] = {&k.alpha[s][l], &k.negAlpha[s][l], &k.gamma[s][l],
-                                               &k.negBeta[s][l]};
-                unrolled<4>([&](auto t) { twice[i][s][t] = Ops::add(Ops::load(from[t]), Ops::load(from[t])); });
-            });
-        });
-        const V offset = Ops::set(k.offset);
-        const V levelScale = Ops::set(1.85);
-        const V one = Ops::set(1.0);
-        const F levelF = Ops::setFloats(levelFactor);
-        const F antiF = Ops::setFloats(antiPhaseFactor);
+    // One section: v = 2 (alpha u - alpha u2 + gamma v1 - beta v2) + offset, rounded to float.
+    V section(int s, int lane, V u, V u2, const double* v1, const double* v2) const {
+        V acc = Ops::mul(Ops::load(&c.alpha[s][lane]), u);
+        acc = Ops::mulAdd(Ops::load(&c.negAlpha[s][lane]), u2, acc);
+        acc = Ops::mulAdd(Ops::load(&c.gamma[s][lane]), Ops::load(v1), acc);
+        acc = Ops::mulAdd(Ops::load(&c.negBeta[s][lane]), Ops::load(v2), acc);
+        return Ops::roundToFloat(Ops::twiceAdd(acc, two, offset));
+    }
 
-        // One section: v = (2 alpha) u - (2 alpha) u2 + (2 gamma) v1 - (2 beta) v2 + offset,
-        // rounded to float; then v becomes the section's latest output.
-        const auto section = [&](auto i, auto s, V u, V u2) TROB_INLINE_LAMBDA {
-            const V(&t)[4] = twice[i][s];
-            V(&h)[3] = y[i][s];
-            V acc = Ops::mul(t[0], u);
-            acc = Ops::mulAdd(t[1], u2, acc);
-            acc = Ops::mulAdd(t[2], h[0], acc);
-            acc = Ops::mulAdd(t[3], h[1], acc);
-            const V v = Ops::roundToFloat(Ops::add(acc, offset));
-            h[2] = h[1];
-            h[1] = h[0];
-            h[0] = v;
-        };
-        // Sample n: the centre sections on the measured inputs.
-        const auto centreSections = [&](std::int32_t n) TROB_INLINE_LAMBDA {
-            unrolled<2>([&](auto channel) {
-                const V u = Ops::set(static_cast<double>(input[channel][n]));
-                unrolled<kPairs>([&](auto j) {
-                    section(std::integral_constant<int, 2 * j + channel>{},
-                            std::integral_constant<int, kCentreSection>{}, u, x[channel][1]);
-                });
-                x[channel][1] = x[channel][0];
-                x[channel][0] = u;
-            });
-        };
-        // Section s on the latest output of section s-1, whose output two samples before that
-        // is this section's input two samples back.
-        const auto laterSections = [&](auto s) TROB_INLINE_LAMBDA {
-            unrolled<kChains>(
-                [&](auto i) { section(i, s, y[i][s - 1][0], y[i][s - 1][2]); });
-        };
-        // Accumulator + term - average, rounded to float; then average = accumulator * factor.
-        const auto average = [](V term, V& accumulator, V& average, F factor) TROB_INLINE_LAMBDA {
-            const F rounded = Ops::toFloats(Ops::sub(Ops::add(accumulator, term), average));
-            accumulator = Ops::toDoubles(rounded);
-            average = Ops::toDoubles(Ops::mulFloats(rounded, factor));
-        };
-        // The level (term |1.85 y|) and anti-phase (term 1 where exactly one of the band's two
-        // outputs is positive) averages of the latest band outputs.
-        const auto averages = [&]() TROB_INLINE_LAMBDA {
-            unrolled<kChains>([&](auto i) {
-                average(Ops::abs(Ops::mul(levelScale, y[i][kUpperEdgeSection][0])), levelSum[i],
-                        levelAverage[i], levelF);
-            });
-            unrolled<kPairs>([&](auto j) {
-                average(Ops::signsDiffer(y[2 * j][kUpperEdgeSection][0],
-                                         y[2 * j + 1][kUpperEdgeSection][0], one),
-                        antiSum[j], antiAverage[j], antiF);
-            });
-        };
-        constexpr auto lower = std::integral_constant<int, kLowerEdgeSection>{};
-        constexpr auto upper = std::integral_constant<int, kUpperEdgeSection>{};
-        // Step n runs a stage on sample n - stage when that is a sample of the block. The stages
-        // run latest first: each reads the outputs of the one before as they were at the end of
-        // the previous step.
-        const auto partialStep = [&](std::int32_t n) TROB_INLINE_LAMBDA {
-            if (n >= 3 && n - 3 < frames) averages();
-            if (n >= 2 && n - 2 < frames) laterSections(upper);
-            if (n >= 1 && n - 1 < frames) laterSections(lower);
-            if (n < frames) centreSections(n);
-        };
-
-        std::int32_t n = 0;
-        for (; n < 3 && n < frames; ++n)
-            partialStep(n);
-        for (; n < frames; ++n) {
-            averages();
-            laterSections(upper);
-            laterSections(lower);
-            centreSections(n);
+    // Block sample j: the centre sections on the measured inputs.
+    void centreSections(std::int32_t j) {
+        const std::uint32_t n = first + static_cast<std::uint32_t>(j);
+        const double x[2] = {left[j], right[j]};
+        const double x2[2] = {st.input[slot(n - 2)][0], st.input[slot(n - 2)][1]};
+        st.input[slot(n)][0] = x[0];
+        st.input[slot(n)][1] = x[1];
+        double(*const y)[kLaneCount] = st.output[kCentreSection];
+        for (int channel = 0; channel < 2; ++channel) {
+            const V u = Ops::set(x[channel]);
+            const V u2 = Ops::set(x2[channel]);
+#pragma GCC unroll 4
+            for (int g = 0; g < kChannelGroups; ++g) {
+                const int lane = channel * kLanesPerChannel + g * kWidth;
+                Ops::store(&y[slot(n)][lane],
+                           section(kCentreSection, lane, u, u2, &y[slot(n - 1)][lane],
+                                   &y[slot(n - 2)][lane]));
+            }
         }
-        for (; n < frames + 3; ++n)
-            partialStep(n);
+    }
 
-        const std::uint32_t last = first + static_cast<std::uint32_t>(frames) - 1u;
-        unrolled<kChains>([&](auto i) {
-            const int l = laneOf(i);
-            unrolled<kSectionCount>([&](auto s) {
-                Ops::store(&st.output[s][slot(last)][l], y[i][s][0]);
-                Ops::store(&st.output[s][slot(last - 1u)][l], y[i][s][1]);
-            });
-            Ops::store(&st.levelAccumulator[l], levelSum[i]);
-            Ops::store(&st.levelAverage[l], levelAverage[i]);
-        });
-        unrolled<kPairs>([&](auto j) {
-            Ops::store(&st.antiPhaseAccumulator[laneOf(2 * j)], antiSum[j]);
-            Ops::store(&st.antiPhaseAverage[laneOf(2 * j)], antiAverage[j]);
-        });
+    // Block sample j: section s on the outputs of section s-1. This section's input two samples
+    // back is the previous section's output two samples back.
+    void laterSections(int s, std::int32_t j) {
+        const std::uint32_t n = first + static_cast<std::uint32_t>(j);
+        const double(*const u)[kLaneCount] = st.output[s - 1];
+        double(*const y)[kLaneCount] = st.output[s];
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g) {
+            const int lane = g * kWidth;
+            Ops::store(&y[slot(n)][lane], section(s, lane, Ops::load(&u[slot(n)][lane]),
+                                                  Ops::load(&u[slot(n - 2)][lane]),
+                                                  &y[slot(n - 1)][lane], &y[slot(n - 2)][lane]));
+        }
+    }
+
+    // Block sample j: the level and anti-phase averages of the band outputs.
+    void averages(std::int32_t j) {
+        const std::uint32_t n = first + static_cast<std::uint32_t>(j);
+        const double* const y = st.output[kUpperEdgeSection][slot(n)];
+#pragma GCC unroll 8
+        for (int g = 0; g < kGroups; ++g) {
+            const int lane = g * kWidth;
+            // Level: accumulator + |1.85 y| - average, then average = accumulator * factor.
+            V sum = Ops::add(Ops::load(&st.levelAccumulator[lane]),
+                             Ops::abs(Ops::mul(levelScale, Ops::load(&y[lane]))));
+            sum = Ops::sub(sum, Ops::load(&st.levelAverage[lane]));
+            const auto accumulator = Ops::toFloats(sum);
+            Ops::store(&st.levelAccumulator[lane], Ops::toDoubles(accumulator));
+            Ops::store(&st.levelAverage[lane],
+                       Ops::toDoubles(Ops::mulFloats(accumulator, levelFactor)));
+        }
+        // Anti-phase: 1 where exactly one of the band's two outputs is positive.
+#pragma GCC unroll 4
+        for (int g = 0; g < kChannelGroups; ++g) {
+            const int lane = g * kWidth;
+            const V differ =
+                Ops::signsDiffer(Ops::load(&y[lane]), Ops::load(&y[lane + kLanesPerChannel]), one);
+            V sum = Ops::add(Ops::load(&st.antiPhaseAccumulator[lane]), differ);
+            sum = Ops::sub(sum, Ops::load(&st.antiPhaseAverage[lane]));
+            const auto accumulator = Ops::toFloats(sum);
+            Ops::store(&st.antiPhaseAccumulator[lane], Ops::toDoubles(accumulator));
+            Ops::store(&st.antiPhaseAverage[lane],
+                       Ops::toDoubles(Ops::mulFloats(accumulator, antiPhaseFactor)));
+        }
     }
 
     MeterLanes& st;
     const LaneCoefficients& c;
-    const float* const input[2];
+    const float* const left;
+    const float* const right;
     const std::uint32_t first; // the number of the block's first sample
-    const float levelFactor;
-    const float antiPhaseFactor;
+    const V offset;
+    const V two;
+    const V levelScale;
+    const typename Ops::F levelFactor;
+    const typename Ops::F antiPhaseFactor;
+    const V one;
 };
 
 template <class Ops>
 void runMeterBlock(MeterLanes& st, const LaneCoefficients& c, const float* left, const float* right,
                    std::int32_t frames, double levelSmoothing, double antiPhaseSmoothing) {
-    MeterBlock<Ops>(st, c, left, right, levelSmoothing, antiPhaseSmoothing).run(frames);
+    MeterPipeline<Ops>(st, c, left, right, levelSmoothing, antiPhaseSmoothing).run(frames);
 }

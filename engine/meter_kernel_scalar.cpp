@@ -10,7 +10,6 @@ struct ScalarOps {
     using V = double;
     using F = float;
     static constexpr int kWidth = 1;
-    static constexpr int kPairs = 4;
     static F setFloats(float v) { return v; }
     static F toFloats(V a) { return static_cast<float>(a); }
     static V toDoubles(F a) { return static_cast<double>(a); }
@@ -23,6 +22,7 @@ struct ScalarOps {
     static V mul(V a, V b) { return a * b; }
     // No fused operation here: the product is rounded (exactly, see the body) and then added.
     static V mulAdd(V a, V b, V c) { return a * b + c; }
+    static V twiceAdd(V a, V two, V c) { return a * two + c; }
     static V abs(V a) { return std::fabs(a); }
     static V roundToFloat(V a) { return static_cast<double>(static_cast<float>(a)); }
     static V signsDiffer(V a, V b, V one) { return (a > 0.0) != (b > 0.0) ? one : 0.0; }

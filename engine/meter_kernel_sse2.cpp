@@ -11,7 +11,6 @@ struct Sse2Ops {
     using V = __m128d;
     using F = __m128;
     static constexpr int kWidth = 2;
-    static constexpr int kPairs = 2;
     // Floats in the low two lanes.
     static F setFloats(float v) { return _mm_set1_ps(v); }
     static F toFloats(V a) { return _mm_cvtpd_ps(a); }
@@ -24,6 +23,7 @@ struct Sse2Ops {
     static V sub(V a, V b) { return _mm_sub_pd(a, b); }
     static V mul(V a, V b) { return _mm_mul_pd(a, b); }
     static V mulAdd(V a, V b, V c) { return _mm_add_pd(_mm_mul_pd(a, b), c); }
+    static V twiceAdd(V a, V two, V c) { return _mm_add_pd(_mm_mul_pd(a, two), c); }
     static V abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
     static V roundToFloat(V a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
     static V signsDiffer(V a, V b, V one) {
