@@ -53,7 +53,7 @@ public:
     MeterPipeline(MeterLanes& state, const LaneCoefficients& coefficients, const float* left,
                   const float* right, double levelSmoothing, double antiPhaseSmoothing)
         : st(state), c(coefficients), left(left), right(right), first(state.samples),
-          offset(Ops::set(coefficients.offset)), two(Ops::set(2.0)), levelScale(Ops::set(1.85)),
+          offset(Ops::set(coefficients.offset)), levelScale(Ops::set(1.85)),
           levelFactor(Ops::setFloats(static_cast<float>(levelSmoothing))),
           antiPhaseFactor(Ops::setFloats(static_cast<float>(antiPhaseSmoothing))),
           one(Ops::set(1.0)) {}
@@ -86,13 +86,14 @@ private:
         if (i >= 3 && i - 3 < frames) averages(i - 3);
     }
 
-    // One section: v = 2 (alpha u - alpha u2 + gamma v1 - beta v2) + offset, rounded to float.
+    // One section: v = 2 (alpha u - alpha u2 + gamma v1 - beta v2) + offset, rounded to float,
+    // with the doubling done in the coefficients.
     V section(int s, int lane, V u, V u2, const double* v1, const double* v2) const {
-        V acc = Ops::mul(Ops::load(&c.alpha[s][lane]), u);
-        acc = Ops::mulAdd(Ops::load(&c.negAlpha[s][lane]), u2, acc);
-        acc = Ops::mulAdd(Ops::load(&c.gamma[s][lane]), Ops::load(v1), acc);
-        acc = Ops::mulAdd(Ops::load(&c.negBeta[s][lane]), Ops::load(v2), acc);
-        return Ops::roundToFloat(Ops::twiceAdd(acc, two, offset));
+        V acc = Ops::mul(Ops::load(&c.twiceAlpha[s][lane]), u);
+        acc = Ops::mulAdd(Ops::load(&c.twiceNegAlpha[s][lane]), u2, acc);
+        acc = Ops::mulAdd(Ops::load(&c.twiceGamma[s][lane]), Ops::load(v1), acc);
+        acc = Ops::mulAdd(Ops::load(&c.twiceNegBeta[s][lane]), Ops::load(v2), acc);
+        return Ops::roundToFloat(Ops::add(acc, offset));
     }
 
     // Block sample j: the centre sections on the measured inputs.
@@ -168,7 +169,6 @@ private:
     const float* const right;
     const std::uint32_t first; // the number of the block's first sample
     const V offset;
-    const V two;
     const V levelScale;
     const typename Ops::F levelFactor;
     const typename Ops::F antiPhaseFactor;
