@@ -20,7 +20,12 @@
 //   So fma(c, v, acc) for float-valued c and v rounds once, exactly as the separate multiply
 //   (exact) and add (rounded) do. Kernels with FMA use `Ops::mulAdd` only for such products
 //   added to a double sum: the four coefficient terms of a section.
-// - Doubling a double is exact, so fma(acc, 2, offset) rounds exactly as 2*acc + offset does.
+// - The coefficients come doubled (LaneCoefficients::twiceAlpha and the rest): a doubled
+//   float is exact in double, and doubling commutes with every rounding on the way, since no
+//   sum comes near the top of the double range and none is subnormal (every product of two
+//   floats, and so every sum of them, is a multiple of 2^-298 and either zero or larger than
+//   the smallest normal double). So each partial sum is exactly twice the plain loop's, and
+//   the section ends in one rounded add, 2*acc + offset, instead of a multiply and an add.
 // - Nothing else may fuse: 1.85*y (1.85 is a double, the product is rounded) is a separate
 //   multiply, and the files compile with -ffp-contract=off.
 // - An average is float(accumulator * factor) of two floats. Their double product is exact, so
