@@ -51,9 +51,12 @@ template <class Ops> class MeterPipeline {
 public:
     using V = typename Ops::V;
     static constexpr int kWidth = Ops::kWidth;
-    static constexpr int kGroups = kLaneCount / kWidth;
-    static constexpr int kChannelGroups = kLanesPerChannel / kWidth;
+    // The groups of a channel that hold a band: narrow kernels skip the padding lanes, whose
+    // state nothing reads.
+    static constexpr int kChannelGroups = (kBandCount + kWidth - 1) / kWidth;
+    static constexpr int kGroups = 2 * kChannelGroups;
     static_assert(kLanesPerChannel % kWidth == 0, "a vector never spans two channels");
+    static_assert(kChannelGroups * kWidth <= kLanesPerChannel, "groups stay in their channel");
 
     MeterPipeline(MeterLanes& state, const LaneCoefficients& coefficients, const float* left,
                   const float* right, double levelSmoothing, double antiPhaseSmoothing)
@@ -83,6 +86,10 @@ public:
 
 private:
     static int slot(std::uint32_t sample) { return static_cast<int>(sample & 3u); }
+    // The first lane of group g of kGroups: the left channel's groups, then the right's.
+    static constexpr int groupLane(int g) {
+        return (g / kChannelGroups) * kLanesPerChannel + (g % kChannelGroups) * kWidth;
+    }
 
     void partialStep(std::int32_t i, std::int32_t frames) {
         if (i < frames) centreSections(i);
@@ -128,12 +135,16 @@ private:
         const std::uint32_t n = first + static_cast<std::uint32_t>(j);
         const double(*const u)[kLaneCount] = st.output[s - 1];
         double(*const y)[kLaneCount] = st.output[s];
+#pragma GCC unroll 2
+        for (int channel = 0; channel < 2; ++channel) {
 #pragma GCC unroll 8
-        for (int g = 0; g < kGroups; ++g) {
-            const int lane = g * kWidth;
-            Ops::store(&y[slot(n)][lane], section(s, lane, Ops::load(&u[slot(n)][lane]),
-                                                  Ops::load(&u[slot(n - 2)][lane]),
-                                                  &y[slot(n - 1)][lane], &y[slot(n - 2)][lane]));
+            for (int g = 0; g < kChannelGroups; ++g) {
+                const int lane = channel * kLanesPerChannel + g * kWidth;
+                Ops::store(&y[slot(n)][lane],
+                           section(s, lane, Ops::load(&u[slot(n)][lane]),
+                                   Ops::load(&u[slot(n - 2)][lane]), &y[slot(n - 1)][lane],
+                                   &y[slot(n - 2)][lane]));
+            }
         }
     }
 
@@ -141,17 +152,20 @@ private:
     void averages(std::int32_t j) {
         const std::uint32_t n = first + static_cast<std::uint32_t>(j);
         const double* const y = st.output[kUpperEdgeSection][slot(n)];
+#pragma GCC unroll 2
+        for (int channel = 0; channel < 2; ++channel) {
 #pragma GCC unroll 8
-        for (int g = 0; g < kGroups; ++g) {
-            const int lane = g * kWidth;
-            // Level: accumulator + |1.85 y| - average, then average = accumulator * factor.
-            V sum = Ops::add(Ops::load(&st.levelAccumulator[lane]),
-                             Ops::abs(Ops::mul(levelScale, Ops::load(&y[lane]))));
-            sum = Ops::sub(sum, Ops::load(&st.levelAverage[lane]));
-            const auto accumulator = Ops::toFloats(sum);
-            Ops::store(&st.levelAccumulator[lane], Ops::toDoubles(accumulator));
-            Ops::store(&st.levelAverage[lane],
-                       Ops::toDoubles(Ops::mulFloats(accumulator, levelFactor)));
+            for (int g = 0; g < kChannelGroups; ++g) {
+                const int lane = channel * kLanesPerChannel + g * kWidth;
+                // Level: accumulator + |1.85 y| - average, then average = accumulator * factor.
+                V sum = Ops::add(Ops::load(&st.levelAccumulator[lane]),
+                                 Ops::abs(Ops::mul(levelScale, Ops::load(&y[lane]))));
+                sum = Ops::sub(sum, Ops::load(&st.levelAverage[lane]));
+                const auto accumulator = Ops::toFloats(sum);
+                Ops::store(&st.levelAccumulator[lane], Ops::toDoubles(accumulator));
+                Ops::store(&st.levelAverage[lane],
+                           Ops::toDoubles(Ops::mulFloats(accumulator, levelFactor)));
+            }
         }
         // Anti-phase: 1 where exactly one of the band's two outputs is positive.
 #pragma GCC unroll 4
