@@ -54,7 +54,6 @@ public:
     // The groups of a channel that hold a band: narrow kernels skip the padding lanes, whose
     // state nothing reads.
     static constexpr int kChannelGroups = (kBandCount + kWidth - 1) / kWidth;
-    static constexpr int kGroups = 2 * kChannelGroups;
     static_assert(kLanesPerChannel % kWidth == 0, "a vector never spans two channels");
     static_assert(kChannelGroups * kWidth <= kLanesPerChannel, "groups stay in their channel");
 
@@ -86,10 +85,6 @@ public:
 
 private:
     static int slot(std::uint32_t sample) { return static_cast<int>(sample & 3u); }
-    // The first lane of group g of kGroups: the left channel's groups, then the right's.
-    static constexpr int groupLane(int g) {
-        return (g / kChannelGroups) * kLanesPerChannel + (g % kChannelGroups) * kWidth;
-    }
 
     void partialStep(std::int32_t i, std::int32_t frames) {
         if (i < frames) centreSections(i);
