@@ -62,6 +62,10 @@ void FilterBankCoefficients::design(const float (&bandCentre)[kBandCount], float
                 lanes.negAlpha[s][lane] = runNegAlpha[s][k];
                 lanes.gamma[s][lane] = runGamma[s][k];
                 lanes.negBeta[s][lane] = runNegBeta[s][k];
+                lanes.twiceAlpha[s][lane] = 2.0 * lanes.alpha[s][lane];
+                lanes.twiceNegAlpha[s][lane] = 2.0 * lanes.negAlpha[s][lane];
+                lanes.twiceGamma[s][lane] = 2.0 * lanes.gamma[s][lane];
+                lanes.twiceNegBeta[s][lane] = 2.0 * lanes.negBeta[s][lane];
             }
         }
     }

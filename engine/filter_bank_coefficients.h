@@ -33,6 +33,12 @@ struct LaneCoefficients {
     alignas(64) double negAlpha[kSectionCount][kLaneCount] = {};
     alignas(64) double gamma[kSectionCount][kLaneCount] = {};
     alignas(64) double negBeta[kSectionCount][kLaneCount] = {};
+    // The same four doubled (exactly): what the kernels multiply by, so that a section's sum
+    // comes out doubled and only the offset remains to be added.
+    alignas(64) double twiceAlpha[kSectionCount][kLaneCount] = {};
+    alignas(64) double twiceNegAlpha[kSectionCount][kLaneCount] = {};
+    alignas(64) double twiceGamma[kSectionCount][kLaneCount] = {};
+    alignas(64) double twiceNegBeta[kSectionCount][kLaneCount] = {};
     double offset = 0.0;
 };
 

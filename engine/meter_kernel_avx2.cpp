@@ -23,8 +23,6 @@ struct Avx2Ops {
     // Only for a float-valued a and b: their product is exact, so the fused operation rounds
     // as the separate multiply and add do (see the body).
     static V mulAdd(V a, V b, V c) { return _mm256_fmadd_pd(a, b, c); }
-    // a * 2 is exact: fused or not, one rounding of 2a + c.
-    static V twiceAdd(V a, V two, V c) { return _mm256_fmadd_pd(a, two, c); }
     static V abs(V a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
     static V roundToFloat(V a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
     static V signsDiffer(V a, V b, V one) {

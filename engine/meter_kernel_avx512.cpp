@@ -25,8 +25,6 @@ struct Avx512Ops {
     // Only for a float-valued a and b: their product is exact, so the fused operation rounds
     // as the separate multiply and add do (see the body).
     static V mulAdd(V a, V b, V c) { return _mm512_fmadd_pd(a, b, c); }
-    // a * 2 is exact: fused or not, one rounding of 2a + c.
-    static V twiceAdd(V a, V two, V c) { return _mm512_fmadd_pd(a, two, c); }
     static V abs(V a) { return _mm512_abs_pd(a); }
     static V roundToFloat(V a) { return toDoubles(toFloats(a)); }
     static V signsDiffer(V a, V b, V one) {

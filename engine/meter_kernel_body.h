@@ -20,7 +20,12 @@
 //   So fma(c, v, acc) for float-valued c and v rounds once, exactly as the separate multiply
 //   (exact) and add (rounded) do. Kernels with FMA use `Ops::mulAdd` only for such products
 //   added to a double sum: the four coefficient terms of a section.
-// - Doubling a double is exact, so fma(acc, 2, offset) rounds exactly as 2*acc + offset does.
+// - The coefficients come doubled (LaneCoefficients::twiceAlpha and the rest): a doubled
+//   float is exact in double, and doubling commutes with every rounding on the way, since no
+//   sum comes near the top of the double range and none is subnormal (every product of two
+//   floats, and so every sum of them, is a multiple of 2^-298 and either zero or larger than
+//   the smallest normal double). So each partial sum is exactly twice the plain loop's, and
+//   the section ends in one rounded add, 2*acc + offset, instead of a multiply and an add.
 // - Nothing else may fuse: 1.85*y (1.85 is a double, the product is rounded) is a separate
 //   multiply, and the files compile with -ffp-contract=off.
 // - An average is float(accumulator * factor) of two floats. Their double product is exact, so
@@ -46,14 +51,16 @@ template <class Ops> class MeterPipeline {
 public:
     using V = typename Ops::V;
     static constexpr int kWidth = Ops::kWidth;
-    static constexpr int kGroups = kLaneCount / kWidth;
-    static constexpr int kChannelGroups = kLanesPerChannel / kWidth;
+    // The groups of a channel that hold a band: narrow kernels skip the padding lanes, whose
+    // state nothing reads.
+    static constexpr int kChannelGroups = (kBandCount + kWidth - 1) / kWidth;
     static_assert(kLanesPerChannel % kWidth == 0, "a vector never spans two channels");
+    static_assert(kChannelGroups * kWidth <= kLanesPerChannel, "groups stay in their channel");
 
     MeterPipeline(MeterLanes& state, const LaneCoefficients& coefficients, const float* left,
                   const float* right, double levelSmoothing, double antiPhaseSmoothing)
         : st(state), c(coefficients), left(left), right(right), first(state.samples),
-          offset(Ops::set(coefficients.offset)), two(Ops::set(2.0)), levelScale(Ops::set(1.85)),
+          offset(Ops::set(coefficients.offset)), levelScale(Ops::set(1.85)),
           levelFactor(Ops::setFloats(static_cast<float>(levelSmoothing))),
           antiPhaseFactor(Ops::setFloats(static_cast<float>(antiPhaseSmoothing))),
           one(Ops::set(1.0)) {}
@@ -86,13 +93,14 @@ private:
         if (i >= 3 && i - 3 < frames) averages(i - 3);
     }
 
-    // One section: v = 2 (alpha u - alpha u2 + gamma v1 - beta v2) + offset, rounded to float.
+    // One section: v = 2 (alpha u - alpha u2 + gamma v1 - beta v2) + offset, rounded to float,
+    // with the doubling done in the coefficients.
     V section(int s, int lane, V u, V u2, const double* v1, const double* v2) const {
-        V acc = Ops::mul(Ops::load(&c.alpha[s][lane]), u);
-        acc = Ops::mulAdd(Ops::load(&c.negAlpha[s][lane]), u2, acc);
-        acc = Ops::mulAdd(Ops::load(&c.gamma[s][lane]), Ops::load(v1), acc);
-        acc = Ops::mulAdd(Ops::load(&c.negBeta[s][lane]), Ops::load(v2), acc);
-        return Ops::roundToFloat(Ops::twiceAdd(acc, two, offset));
+        V acc = Ops::mul(Ops::load(&c.twiceAlpha[s][lane]), u);
+        acc = Ops::mulAdd(Ops::load(&c.twiceNegAlpha[s][lane]), u2, acc);
+        acc = Ops::mulAdd(Ops::load(&c.twiceGamma[s][lane]), Ops::load(v1), acc);
+        acc = Ops::mulAdd(Ops::load(&c.twiceNegBeta[s][lane]), Ops::load(v2), acc);
+        return Ops::roundToFloat(Ops::add(acc, offset));
     }
 
     // Block sample j: the centre sections on the measured inputs.
@@ -122,12 +130,16 @@ private:
         const std::uint32_t n = first + static_cast<std::uint32_t>(j);
         const double(*const u)[kLaneCount] = st.output[s - 1];
         double(*const y)[kLaneCount] = st.output[s];
+#pragma GCC unroll 2
+        for (int channel = 0; channel < 2; ++channel) {
 #pragma GCC unroll 8
-        for (int g = 0; g < kGroups; ++g) {
-            const int lane = g * kWidth;
-            Ops::store(&y[slot(n)][lane], section(s, lane, Ops::load(&u[slot(n)][lane]),
-                                                  Ops::load(&u[slot(n - 2)][lane]),
-                                                  &y[slot(n - 1)][lane], &y[slot(n - 2)][lane]));
+            for (int g = 0; g < kChannelGroups; ++g) {
+                const int lane = channel * kLanesPerChannel + g * kWidth;
+                Ops::store(&y[slot(n)][lane],
+                           section(s, lane, Ops::load(&u[slot(n)][lane]),
+                                   Ops::load(&u[slot(n - 2)][lane]), &y[slot(n - 1)][lane],
+                                   &y[slot(n - 2)][lane]));
+            }
         }
     }
 
@@ -135,17 +147,20 @@ private:
     void averages(std::int32_t j) {
         const std::uint32_t n = first + static_cast<std::uint32_t>(j);
         const double* const y = st.output[kUpperEdgeSection][slot(n)];
+#pragma GCC unroll 2
+        for (int channel = 0; channel < 2; ++channel) {
 #pragma GCC unroll 8
-        for (int g = 0; g < kGroups; ++g) {
-            const int lane = g * kWidth;
-            // Level: accumulator + |1.85 y| - average, then average = accumulator * factor.
-            V sum = Ops::add(Ops::load(&st.levelAccumulator[lane]),
-                             Ops::abs(Ops::mul(levelScale, Ops::load(&y[lane]))));
-            sum = Ops::sub(sum, Ops::load(&st.levelAverage[lane]));
-            const auto accumulator = Ops::toFloats(sum);
-            Ops::store(&st.levelAccumulator[lane], Ops::toDoubles(accumulator));
-            Ops::store(&st.levelAverage[lane],
-                       Ops::toDoubles(Ops::mulFloats(accumulator, levelFactor)));
+            for (int g = 0; g < kChannelGroups; ++g) {
+                const int lane = channel * kLanesPerChannel + g * kWidth;
+                // Level: accumulator + |1.85 y| - average, then average = accumulator * factor.
+                V sum = Ops::add(Ops::load(&st.levelAccumulator[lane]),
+                                 Ops::abs(Ops::mul(levelScale, Ops::load(&y[lane]))));
+                sum = Ops::sub(sum, Ops::load(&st.levelAverage[lane]));
+                const auto accumulator = Ops::toFloats(sum);
+                Ops::store(&st.levelAccumulator[lane], Ops::toDoubles(accumulator));
+                Ops::store(&st.levelAverage[lane],
+                           Ops::toDoubles(Ops::mulFloats(accumulator, levelFactor)));
+            }
         }
         // Anti-phase: 1 where exactly one of the band's two outputs is positive.
 #pragma GCC unroll 4
@@ -168,7 +183,6 @@ private:
     const float* const right;
     const std::uint32_t first; // the number of the block's first sample
     const V offset;
-    const V two;
     const V levelScale;
     const typename Ops::F levelFactor;
     const typename Ops::F antiPhaseFactor;

@@ -22,7 +22,6 @@ struct ScalarOps {
     static V mul(V a, V b) { return a * b; }
     // No fused operation here: the product is rounded (exactly, see the body) and then added.
     static V mulAdd(V a, V b, V c) { return a * b + c; }
-    static V twiceAdd(V a, V two, V c) { return a * two + c; }
     static V abs(V a) { return std::fabs(a); }
     static V roundToFloat(V a) { return static_cast<double>(static_cast<float>(a)); }
     static V signsDiffer(V a, V b, V one) { return (a > 0.0) != (b > 0.0) ? one : 0.0; }

@@ -23,7 +23,6 @@ struct Sse2Ops {
     static V sub(V a, V b) { return _mm_sub_pd(a, b); }
     static V mul(V a, V b) { return _mm_mul_pd(a, b); }
     static V mulAdd(V a, V b, V c) { return _mm_add_pd(_mm_mul_pd(a, b), c); }
-    static V twiceAdd(V a, V two, V c) { return _mm_add_pd(_mm_mul_pd(a, two), c); }
     static V abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
     static V roundToFloat(V a) { return _mm_cvtps_pd(_mm_cvtpd_ps(a)); }
     static V signsDiffer(V a, V b, V one) {
