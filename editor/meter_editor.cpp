@@ -75,23 +75,25 @@ MeterEditor::MeterEditor(EffectBaseX* owner)
       scaleBitmap(nullptr), meterBars{}, scaleDisplay(nullptr), levelCurveSlider(nullptr),
       highlightCurveSlider(nullptr), spreadGainKnob(nullptr), edgeTaperKnob(nullptr),
       editorThread(0), changedElsewhere(0) {
-    background = new (std::nothrow) Bitmap(kBackgroundId);
+    // The size alone, from the picture's header: an effect whose editor never opens holds no
+    // decoded background.
+    std::int32_t width = 0, height = 0;
+    Bitmap::sizeOfResource(kBackgroundId, &width, &height);
     rect.top = 0;
     rect.left = 0;
-    rect.bottom = static_cast<std::int16_t>(heightOf(background));
-    rect.right = static_cast<std::int16_t>(widthOf(background));
+    rect.bottom = static_cast<std::int16_t>(height);
+    rect.right = static_cast<std::int16_t>(width);
 }
 
 MeterEditor::~MeterEditor() {
     // A host may close the effect with the editor still open: the frame and the pictures go
     // with it rather than outlive the editor they point to.
     close();
-    release(background);
 }
 
 bool MeterEditor::holdsPictures() const {
-    return scaleBitmap || barBitmap || highlightBarBitmap || rowBitmap || sliderTrackBitmap ||
-           sliderHandleBitmap || knobFaceBitmap || knobHandleBitmap;
+    return background || scaleBitmap || barBitmap || highlightBarBitmap || rowBitmap ||
+           sliderTrackBitmap || sliderHandleBitmap || knobFaceBitmap || knobHandleBitmap;
 }
 
 std::int32_t MeterEditor::open(void* parent) {
@@ -100,9 +102,9 @@ std::int32_t MeterEditor::open(void* parent) {
     // from now on is noted again and shown at the first idle.
     changedElsewhere.store(0, std::memory_order_relaxed);
     GuiEditor::open(parent);
-    const bool loaded = load(scaleBitmap, kScaleId) && load(barBitmap, kBarId) &&
-                        load(highlightBarBitmap, kHighlightBarId) && load(rowBitmap, kRowId) &&
-                        load(sliderTrackBitmap, kSliderTrackId) &&
+    const bool loaded = load(background, kBackgroundId) && load(scaleBitmap, kScaleId) &&
+                        load(barBitmap, kBarId) && load(highlightBarBitmap, kHighlightBarId) &&
+                        load(rowBitmap, kRowId) && load(sliderTrackBitmap, kSliderTrackId) &&
                         load(sliderHandleBitmap, kSliderHandleId) &&
                         load(knobFaceBitmap, kKnobFaceId) && load(knobHandleBitmap, kKnobHandleId);
     if (loaded)
@@ -219,6 +221,7 @@ void MeterEditor::close() {
 }
 
 void MeterEditor::forgetPictures() {
+    release(background);
     release(scaleBitmap);
     release(barBitmap);
     release(highlightBarBitmap);

@@ -47,7 +47,7 @@ public:
     ParameterDisplay* getLevelCurveDisplay() const { return levelCurveDisplay; }
     ParameterDisplay* getHighlightCurveDisplay() const { return highlightCurveDisplay; }
     ImageStripDisplay* getScaleDisplay() const { return scaleDisplay; }
-    // The pictures the open editor holds besides the background (null while closed).
+    // Whether the editor holds any of its pictures: only while it is open.
     bool holdsPictures() const;
 
 private:
