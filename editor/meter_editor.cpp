@@ -102,22 +102,26 @@ std::int32_t MeterEditor::open(void* parent) {
     // from now on is noted again and shown at the first idle.
     changedElsewhere.store(0, std::memory_order_relaxed);
     GuiEditor::open(parent);
-    const bool loaded = load(background, kBackgroundId) && load(scaleBitmap, kScaleId) &&
-                        load(barBitmap, kBarId) && load(highlightBarBitmap, kHighlightBarId) &&
-                        load(rowBitmap, kRowId) && load(sliderTrackBitmap, kSliderTrackId) &&
-                        load(sliderHandleBitmap, kSliderHandleId) &&
-                        load(knobFaceBitmap, kKnobFaceId) && load(knobHandleBitmap, kKnobHandleId);
-    if (loaded)
-        frame = new (std::nothrow) Frame(Rect(0, 0, widthOf(background), heightOf(background)),
-                                         static_cast<platform::WindowHandle>(parent), this);
+    // The window first: an open the host's window cannot take (it is gone, or is none) ends
+    // before any picture is decoded.
+    frame = new (std::nothrow) Frame(Rect(0, 0, rect.right, rect.bottom),
+                                     static_cast<platform::WindowHandle>(parent), this);
     // A frame without its window (the host's window is gone or the system refused one) shows
     // nothing: that is a failed open, not an editor.
-    if (!loaded || !frame || !frame->getWindow() || !buildViews()) {
+    if (!frame || !frame->getWindow() || !loadPictures() || !buildViews()) {
         close();
         return 0;
     }
     editorThread.store(platform::currentThread(), std::memory_order_relaxed);
     return 1;
+}
+
+bool MeterEditor::loadPictures() {
+    return load(background, kBackgroundId) && load(scaleBitmap, kScaleId) &&
+           load(barBitmap, kBarId) && load(highlightBarBitmap, kHighlightBarId) &&
+           load(rowBitmap, kRowId) && load(sliderTrackBitmap, kSliderTrackId) &&
+           load(sliderHandleBitmap, kSliderHandleId) && load(knobFaceBitmap, kKnobFaceId) &&
+           load(knobHandleBitmap, kKnobHandleId);
 }
 
 bool MeterEditor::add(View* view) {

@@ -51,6 +51,8 @@ public:
     bool holdsPictures() const;
 
 private:
+    // False when there was no memory for one of them.
+    bool loadPictures();
     bool buildViews();
     // Adds a view made by `new (std::nothrow)`; false (and the view released) when either
     // failed.
