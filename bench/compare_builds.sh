@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Times one idle of the editor and the making of an effect in two builds, alternating between
-# them so both see the same load, and prints the median of the runs and the ratio of the
-# second build to the first.
+# Times the editor's 150 meter queries, one idle of the editor and the making of an effect in
+# two builds, alternating between them so both see the same load, and prints the median of the
+# runs and the ratio of the second build to the first.
 #
 #   bench/compare_builds.sh BASELINE_BUILD_DIR BUILD_DIR [RUNS]      # RUNS defaults to 3
 #
 # A baseline build of an earlier commit comes from a clean clone or worktree of it, configured
-# and built (`editor_bench`, `instance_bench`) like this one.
+# and built (`engine_bench`, `editor_bench`, `instance_bench`) like this one.
 set -euo pipefail
 baseline=$1 build=$2 runs=${3:-3}
 
+poll() { # CPU microseconds of the 150 meter queries of one idle
+    # engine_bench prints through its own reporter, in colour whatever it is told
+    "$1/bench/engine_bench" --benchmark_filter=editorPoll 2>/dev/null | sed 's/\x1b\[[0-9;]*m//g' |
+        awk '/^editorPoll/ { printf "%.2f\n", $5 == "ns" ? $4 / 1000 : $4 }'
+}
 idle() { # CPU microseconds of one idle
     "$1/bench/editor_bench" --benchmark_filter=editorIdle --benchmark_format=csv 2>/dev/null |
         awk -F, '/^"editorIdle"/ { printf "%.2f\n", $4 }'
@@ -22,7 +27,7 @@ memory() { # heap kB per live effect
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-for measure in idle making memory; do
+for measure in poll idle making memory; do
     old=() new=()
     for ((i = 0; i < runs; ++i)); do
         old+=("$($measure "$baseline")")

@@ -75,23 +75,25 @@ MeterEditor::MeterEditor(EffectBaseX* owner)
       scaleBitmap(nullptr), meterBars{}, scaleDisplay(nullptr), levelCurveSlider(nullptr),
       highlightCurveSlider(nullptr), spreadGainKnob(nullptr), edgeTaperKnob(nullptr),
       editorThread(0), changedElsewhere(0) {
-    background = new (std::nothrow) Bitmap(kBackgroundId);
+    // The size alone, from the picture's header: an effect whose editor never opens holds no
+    // decoded background.
+    std::int32_t width = 0, height = 0;
+    Bitmap::sizeOfResource(kBackgroundId, &width, &height);
     rect.top = 0;
     rect.left = 0;
-    rect.bottom = static_cast<std::int16_t>(heightOf(background));
-    rect.right = static_cast<std::int16_t>(widthOf(background));
+    rect.bottom = static_cast<std::int16_t>(height);
+    rect.right = static_cast<std::int16_t>(width);
 }
 
 MeterEditor::~MeterEditor() {
     // A host may close the effect with the editor still open: the frame and the pictures go
     // with it rather than outlive the editor they point to.
     close();
-    release(background);
 }
 
 bool MeterEditor::holdsPictures() const {
-    return scaleBitmap || barBitmap || highlightBarBitmap || rowBitmap || sliderTrackBitmap ||
-           sliderHandleBitmap || knobFaceBitmap || knobHandleBitmap;
+    return background || scaleBitmap || barBitmap || highlightBarBitmap || rowBitmap ||
+           sliderTrackBitmap || sliderHandleBitmap || knobFaceBitmap || knobHandleBitmap;
 }
 
 std::int32_t MeterEditor::open(void* parent) {
@@ -100,22 +102,26 @@ std::int32_t MeterEditor::open(void* parent) {
     // from now on is noted again and shown at the first idle.
     changedElsewhere.store(0, std::memory_order_relaxed);
     GuiEditor::open(parent);
-    const bool loaded = load(scaleBitmap, kScaleId) && load(barBitmap, kBarId) &&
-                        load(highlightBarBitmap, kHighlightBarId) && load(rowBitmap, kRowId) &&
-                        load(sliderTrackBitmap, kSliderTrackId) &&
-                        load(sliderHandleBitmap, kSliderHandleId) &&
-                        load(knobFaceBitmap, kKnobFaceId) && load(knobHandleBitmap, kKnobHandleId);
-    if (loaded)
-        frame = new (std::nothrow) Frame(Rect(0, 0, widthOf(background), heightOf(background)),
-                                         static_cast<platform::WindowHandle>(parent), this);
+    // The window first: an open the host's window cannot take (it is gone, or is none) ends
+    // before any picture is decoded.
+    frame = new (std::nothrow) Frame(Rect(0, 0, rect.right, rect.bottom),
+                                     static_cast<platform::WindowHandle>(parent), this);
     // A frame without its window (the host's window is gone or the system refused one) shows
     // nothing: that is a failed open, not an editor.
-    if (!loaded || !frame || !frame->getWindow() || !buildViews()) {
+    if (!frame || !frame->getWindow() || !loadPictures() || !buildViews()) {
         close();
         return 0;
     }
     editorThread.store(platform::currentThread(), std::memory_order_relaxed);
     return 1;
+}
+
+bool MeterEditor::loadPictures() {
+    return load(background, kBackgroundId) && load(scaleBitmap, kScaleId) &&
+           load(barBitmap, kBarId) && load(highlightBarBitmap, kHighlightBarId) &&
+           load(rowBitmap, kRowId) && load(sliderTrackBitmap, kSliderTrackId) &&
+           load(sliderHandleBitmap, kSliderHandleId) && load(knobFaceBitmap, kKnobFaceId) &&
+           load(knobHandleBitmap, kKnobHandleId);
 }
 
 bool MeterEditor::add(View* view) {
@@ -219,6 +225,7 @@ void MeterEditor::close() {
 }
 
 void MeterEditor::forgetPictures() {
+    release(background);
     release(scaleBitmap);
     release(barBitmap);
     release(highlightBarBitmap);

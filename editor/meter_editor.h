@@ -47,10 +47,12 @@ public:
     ParameterDisplay* getLevelCurveDisplay() const { return levelCurveDisplay; }
     ParameterDisplay* getHighlightCurveDisplay() const { return highlightCurveDisplay; }
     ImageStripDisplay* getScaleDisplay() const { return scaleDisplay; }
-    // The pictures the open editor holds besides the background (null while closed).
+    // Whether the editor holds any of its pictures: only while it is open.
     bool holdsPictures() const;
 
 private:
+    // False when there was no memory for one of them.
+    bool loadPictures();
     bool buildViews();
     // Adds a view made by `new (std::nothrow)`; false (and the view released) when either
     // failed.

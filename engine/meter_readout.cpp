@@ -44,6 +44,15 @@ float clampToUnit(double value) {
     if (value > 1.0) return 1.0f;
     return static_cast<float>(value);
 }
+
+// clampToUnit(curved(base, exponent)) to the bit. For a positive base the power is positive,
+// +0 or +inf, and clamping its float is clamping the power, so the float alone is needed, and
+// powToFloat makes it several times faster than pow makes the double.
+float curvedToUnit(double base, double exponent) {
+    if (base > 0.0 && (std::isfinite(exponent) || base != 1.0))
+        return clampToUnit(portable::powToFloat(base, exponent));
+    return clampToUnit(curved(base, exponent));
+}
 } // namespace
 
 bool MeterEffect::carriesBand(int band) const {
@@ -92,8 +101,8 @@ float MeterEffect::getMeterValue(std::int32_t index) {
     const double base = levelNormTable[tableIndex((right + left) * (2.0 * kFullScale))];
     if (index < kSpreadMeter) {
         const double curve = levelCurve.load(std::memory_order_relaxed);
-        return clampToUnit(curved(base, 1.0 / (2.0 * curve + 0.5)));
+        return curvedToUnit(base, 1.0 / (2.0 * curve + 0.5));
     }
     const double curve = highlightCurve.load(std::memory_order_relaxed);
-    return clampToUnit(curved(base, 1.0 / (2.0 * curve)));
+    return curvedToUnit(base, 1.0 / (2.0 * curve));
 }

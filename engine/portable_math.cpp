@@ -330,4 +330,91 @@ double pow(double x, double y) {
     return negative ? -magnitude : magnitude;
 }
 
+namespace {
+
+// ---- powToFloat: a short evaluation with an error bound, checked against the float grid ----
+
+// ln x for a normal x > 0 as a double-double, with an absolute error below 2^-70: the
+// reduction of logDd, with the series in plain doubles past its first term (the rest is below
+// 2^-26, so its rounding errors stay below 2^-76).
+Dd quickLog(double x) {
+    const std::uint64_t bits = doubleToBits(x);
+    int e = static_cast<int>(bits >> 52) - 1023;
+    double m = bitsToDouble((bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
+    if (m >= 1.4140625) {
+        m *= 0.5;
+        ++e;
+    }
+    const double jd = std::nearbyint(m * 128.0);
+    const double c = jd / 128.0;
+    const double numerator = m - c; // exact, as in logDd
+    const Dd denominator = twoSum(m, c);
+    // s = numerator / denominator to about 100 bits: the quotient and its correction.
+    const double sHi = numerator / denominator.hi;
+    const Dd back = twoProduct(sHi, denominator.hi);
+    const double sLo = (((numerator - back.hi) - back.lo) - sHi * denominator.lo) / denominator.hi;
+    // 2 atanh(s) = 2s + 2s^3/3 + ... + 2s^9/9 (|s| < 0.0028: the next term is below 2^-78).
+    const double z = sHi * sHi;
+    const double tail = sHi * z * (2.0 / 3.0 + z * (2.0 / 5.0 + z * (2.0 / 7.0 + z * (2.0 / 9.0))));
+    const double(&table)[2] = kLogTable[static_cast<int>(jd) - kLogFirst];
+    const double k = e;
+    // k ln 2 + ln c + 2s, the large parts summed exactly, the small ones in plain doubles.
+    const Dd a = twoSum(k * kLn2Pieces[0], table[0]);
+    const Dd b = twoSum(a.hi, 2.0 * sHi);
+    const double small =
+        a.lo + b.lo + (k * kLn2Pieces[1] + (k * kLn2Pieces[2] + table[1] + 2.0 * sLo + tail));
+    return fastTwoSum(b.hi, small);
+}
+
+// e^t for a double-double t in [-120, 1], with a relative error below 2^-66 before the final
+// rounding to one double.
+double quickExp(Dd t) {
+    const double k = std::nearbyint(t.hi * kInverseLn2);
+    // t.hi - k p0 is exact as in expDd; the rest of k ln 2 goes into the low part, whose
+    // rounding errors stay below 2^-88.
+    const double rHi = t.hi - k * kLn2Pieces[0];
+    const double rLo = (t.lo - k * kLn2Pieces[1]) - k * kLn2Pieces[2];
+    const double md = std::nearbyint((rHi + rLo) * 128.0);
+    const double uHi = rHi - md / 128.0; // exact: both are multiples of the ulp of t.hi
+    const double u = uHi + rLo;          // |u| <= 1/256 + 2^-35
+    // e^u - 1 - u to the term in u^7 (the next is below 2^-79).
+    const double higher =
+        u * u *
+        (kInverseFactorial[2][0] +
+         u * (kInverseFactorial[3][0] +
+              u * (kInverseFactorial[4][0] +
+                   u * (kInverseFactorial[5][0] +
+                        u * (kInverseFactorial[6][0] + u * kInverseFactorial[7][0])))));
+    Dd sum = fastTwoSum(1.0, uHi);
+    sum.lo += rLo + higher;
+    const Dd value = multiply(sum, constant(kExpTable[static_cast<int>(md) - kExpFirst]));
+    return (value.hi + value.lo) * powerOfTwo(static_cast<int>(k));
+}
+
+} // namespace
+
+float powToFloat(double x, double y) {
+    // The short path takes normal positive bases and exponents small enough that y times the
+    // logarithm's error stays below 2^-54; anything else, and any result it cannot place on
+    // the float grid for certain, is pow's own.
+    if (x >= 0x1p-1022 && x <= 0x1p1023 && x != 1.0 && std::fabs(y) <= 0x1p16) {
+        const Dd log = quickLog(x);
+        const Dd product = twoProduct(y, log.hi);
+        const Dd t = fastTwoSum(product.hi, product.lo + y * log.lo);
+        // Below e^-120 the power lies far under half the smallest float: it reads 0, and so
+        // does pow's result (0 or a double below 2^-150) made a float.
+        if (t.hi < -120.0) return 0.0f;
+        if (t.hi <= 1.0) {
+            // The estimate lies within 2^-51 of the true power, and pow's correctly rounded
+            // result within 2^-52 of it: when the estimate widened by 2^-44 either way makes
+            // one float, both make that float.
+            const double estimate = quickExp(t);
+            const float below = static_cast<float>(estimate * (1.0 - 0x1p-44));
+            const float above = static_cast<float>(estimate * (1.0 + 0x1p-44));
+            if (below == above) return below;
+        }
+    }
+    return static_cast<float>(pow(x, y));
+}
+
 } // namespace portable

@@ -15,5 +15,10 @@ double cos(double x);
 double tan(double x);
 double log10(double x);
 double pow(double x, double y);
+// pow(x, y) made a float, static_cast<float>(pow(x, y)) to the bit for every x and y, about
+// ten times as fast where x is positive: a short evaluation with a known error bound decides
+// the float unless the power lies within 2^-44 of a point halfway between two floats, and only
+// then (about once in half a million) does pow run.
+float powToFloat(double x, double y);
 
 } // namespace portable

@@ -131,6 +131,9 @@ ObjectHandle createCompatibleBitmap(DeviceHandle device, int width, int height);
 ObjectHandle createMonoBitmap(int width, int height);
 // A picture of the module's resources by numeric id; null when there is none.
 ObjectHandle loadBitmap(ModuleHandle module, int id);
+// The size loadBitmap's picture would have, read from the resource's header without making
+// the picture; false when the module has no such picture or loadBitmap would refuse its form.
+bool getResourceBitmapSize(ModuleHandle module, int id, int* width, int* height);
 bool getBitmapSize(ObjectHandle bitmap, int* width, int* height);
 // Copies the bitmap's pixels, row by row from the top, as ColorRef values (one-bit bitmaps
 // read as black and white); false when the bitmap is not one or the size does not match.

@@ -15,9 +15,16 @@ uint16_t read16(const uint8_t* p) {
 // damaged header from asking for gigabytes.
 constexpr int64_t kMaxPixels = int64_t(1) << 24;
 
-} // namespace
+// Where the pixels of a picture lie, once its headers have been checked against its bytes.
+struct BmpLayout {
+    int32_t width = 0;
+    int64_t height = 0;
+    bool topDown = false;
+    size_t pixelOffset = 0;
+    size_t stride = 0;
+};
 
-bool readBmp(const uint8_t* data, size_t size, DecodedPicture& picture) {
+bool readLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
     if (!data) return false;
     size_t info = 0;
     size_t pixelOffset = 0;
@@ -43,7 +50,25 @@ bool readBmp(const uint8_t* data, size_t size, DecodedPicture& picture) {
     if (!hasFileHeader) pixelOffset = info + infoSize;
     const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
     if (pixelOffset > size || stride * size_t(height) > size - pixelOffset) return false;
+    layout = {width, height, topDown, pixelOffset, stride};
+    return true;
+}
 
+} // namespace
+
+bool readBmpSize(const uint8_t* data, size_t size, int& width, int& height) {
+    BmpLayout layout;
+    if (!readLayout(data, size, layout)) return false;
+    width = layout.width;
+    height = int(layout.height);
+    return true;
+}
+
+bool readBmp(const uint8_t* data, size_t size, DecodedPicture& picture) {
+    BmpLayout layout;
+    if (!readLayout(data, size, layout)) return false;
+    const int32_t width = layout.width;
+    const int64_t height = layout.height;
     try {
         picture.pixels.assign(size_t(width) * size_t(height), 0);
     } catch (const std::bad_alloc&) {
@@ -52,8 +77,8 @@ bool readBmp(const uint8_t* data, size_t size, DecodedPicture& picture) {
     picture.width = width;
     picture.height = int(height);
     for (int64_t row = 0; row < height; ++row) {
-        const int64_t sourceRow = topDown ? row : height - 1 - row;
-        const uint8_t* p = data + pixelOffset + size_t(sourceRow) * stride;
+        const int64_t sourceRow = layout.topDown ? row : height - 1 - row;
+        const uint8_t* p = data + layout.pixelOffset + size_t(sourceRow) * layout.stride;
         uint32_t* out = picture.pixels.data() + size_t(row) * size_t(width);
         for (int32_t x = 0; x < width; ++x, p += 3)
             out[x] = uint32_t(p[2]) | uint32_t(p[1]) << 8 | uint32_t(p[0]) << 16;

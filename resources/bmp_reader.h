@@ -15,3 +15,7 @@ struct DecodedPicture {
 // Accepts a whole file (starting with "BM") or the info header and pixels alone, as a picture
 // resource stores them.
 bool readBmp(const uint8_t* data, size_t size, DecodedPicture& picture);
+
+// The size readBmp would give the picture, from its headers alone: false where readBmp
+// refuses it for its form or its sizes (it may still fail for want of memory).
+bool readBmpSize(const uint8_t* data, size_t size, int& width, int& height);

@@ -40,6 +40,13 @@ Bitmap::Bitmap(int32_t id) : resourceId(id) {
     if (!handle) width = height = 0;
 }
 
+void Bitmap::sizeOfResource(int32_t id, int32_t* width, int32_t* height) {
+    int w = 0, h = 0;
+    if (!platform::getResourceBitmapSize(moduleInstance, id, &w, &h)) w = h = 0;
+    if (width) *width = w;
+    if (height) *height = h;
+}
+
 Bitmap::Bitmap(int32_t w, int32_t h) {
     platform::DeviceHandle screen = platform::getScreenDevice();
     handle = platform::createCompatibleBitmap(screen, w, h);

@@ -13,6 +13,9 @@ class Bitmap {
 public:
     // Loads the picture; one that cannot be loaded has size 0 x 0 and draws nothing.
     explicit Bitmap(int32_t resourceId);
+    // The size Bitmap(resourceId) would have, read without loading the picture; 0 x 0 for one
+    // that cannot be loaded.
+    static void sizeOfResource(int32_t resourceId, int32_t* width, int32_t* height);
     // An empty picture compatible with the screen.
     Bitmap(int32_t width, int32_t height);
     Bitmap(const Bitmap&) = delete;

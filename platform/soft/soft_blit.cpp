@@ -242,6 +242,15 @@ ObjectHandle loadBitmap(ModuleHandle, int id) {
     return bitmap;
 }
 
+bool getResourceBitmapSize(ModuleHandle, int id, int* width, int* height) {
+    const BitmapResource* resource = findBitmapResource(id);
+    int w = 0, h = 0;
+    if (!resource || !readBmpSize(resource->data, resource->size, w, h)) return false;
+    if (width) *width = w;
+    if (height) *height = h;
+    return true;
+}
+
 bool getBitmapSize(ObjectHandle object, int* width, int* height) {
     SoftBitmap* bitmap = liveBitmap(object);
     if (!bitmap) return false;

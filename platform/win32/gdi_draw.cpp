@@ -178,6 +178,36 @@ ObjectHandle loadBitmap(ModuleHandle module, int id) {
     return handleOf(
         LoadBitmapA(reinterpret_cast<HINSTANCE>(module), MAKEINTRESOURCEA(WORD(id & 0xFFFF))));
 }
+bool getResourceBitmapSize(ModuleHandle module, int id, int* width, int* height) {
+    const auto instance = reinterpret_cast<HINSTANCE>(module);
+    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(WORD(id & 0xFFFF)), RT_BITMAP);
+    if (!found) return false;
+    const DWORD size = SizeofResource(instance, found);
+    HGLOBAL loaded = LoadResource(instance, found);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes || size < sizeof(DWORD)) return false;
+    // A bitmap resource starts with the picture's header: the old core header (16-bit sizes)
+    // or an info header of 40 bytes or more (32-bit sizes, a negative height for a picture
+    // stored from the top row down).
+    DWORD headerSize = 0;
+    std::memcpy(&headerSize, bytes, sizeof headerSize);
+    long long w = 0, h = 0;
+    if (headerSize == sizeof(BITMAPCOREHEADER) && size >= headerSize) {
+        BITMAPCOREHEADER core{};
+        std::memcpy(&core, bytes, sizeof core);
+        w = core.bcWidth;
+        h = core.bcHeight;
+    } else if (headerSize >= sizeof(BITMAPINFOHEADER) && size >= headerSize) {
+        BITMAPINFOHEADER info{};
+        std::memcpy(&info, bytes, sizeof info);
+        w = info.biWidth;
+        h = info.biHeight < 0 ? -static_cast<long long>(info.biHeight) : info.biHeight;
+    }
+    if (w <= 0 || h <= 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;
+    if (width) *width = int(w);
+    if (height) *height = int(h);
+    return true;
+}
 bool getBitmapSize(ObjectHandle bitmap, int* width, int* height) {
     BITMAP info{};
     if (!bitmap || !GetObjectA(obj(bitmap), sizeof info, &info)) return false;

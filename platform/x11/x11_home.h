@@ -32,6 +32,21 @@ inline Window toWindow(WindowHandle handle) {
 }
 
 // One window this home created.
+// How colours become the pixels of a window's image (x11_pixels.cpp): the pixel bits of each
+// 8-bit level of each channel (the alpha bits folded into red), and the bytes per pixel when
+// rows are written straight into the image (32, 24 or 16 bits, ZPixmap), 0 for XPutPixel.
+struct PixelWriter {
+    unsigned long red[256] = {}, green[256] = {}, blue[256] = {};
+    int bytesPerPixel = 0;
+    bool mostSignificantFirst = false;
+};
+void describePixels(PixelWriter& writer, const XImage* image, unsigned long redMask,
+                    unsigned long greenMask, unsigned long blueMask, unsigned long alphaBits);
+// Writes colors[x0..x1) of client row y into the image, each as scale x scale pixels, the
+// same bytes XPutPixel would write.
+void writeRow(XImage* image, const PixelWriter& writer, const uint32_t* colors, int x0, int x1,
+              int y, int scale);
+
 struct Record {
     Window id = 0;
     std::string className;
@@ -50,6 +65,8 @@ struct Record {
     bool sharedMemory = false;
     XShmSegmentInfo segment{};
     unsigned long redMask = 0, greenMask = 0, blueMask = 0, alphaBits = 0;
+    // Made with the image, from the masks above.
+    PixelWriter writer;
     DropReceiver* dropReceiver = nullptr;
     // Each client pixel is shown as scale x scale pixels of the screen (`windowScale`); the
     // surface, `shown` and `damage` are in client pixels, the window and `image` in the

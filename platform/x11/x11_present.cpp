@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace platform {
@@ -23,29 +24,6 @@ int width(const Box& b) {
 }
 int height(const Box& b) {
     return b.bottom - b.top;
-}
-
-int lowestBit(unsigned long mask) {
-    if (!mask) return 0;
-    int shift = 0;
-    while (!(mask & 1)) {
-        mask >>= 1;
-        ++shift;
-    }
-    return shift;
-}
-
-// A colour component of 8 bits placed into a visual's channel mask of any width.
-unsigned long channel(uint32_t value8, unsigned long mask) {
-    if (!mask) return 0;
-    const int shift = lowestBit(mask);
-    const unsigned long full = mask >> shift;
-    return ((value8 * full + 127) / 255) << shift;
-}
-
-unsigned long toPixel(const Record& r, uint32_t color) {
-    return channel(color & 0xFF, r.redMask) | channel((color >> 8) & 0xFF, r.greenMask) |
-           channel((color >> 16) & 0xFF, r.blueMask) | r.alphaBits;
 }
 
 // An image in a memory segment shared with the server, attached; null when the server has no
@@ -168,6 +146,7 @@ bool sizeBuffers(Display* display, Record& r, int w, int h, int depth, Visual* v
     retireSurface(std::exchange(r.pixels, fresh));
     destroyImage(display, r);
     r.image = image;
+    describePixels(r.writer, image, r.redMask, r.greenMask, r.blueMask, r.alphaBits);
     r.sharedMemory = shared;
     r.segment = segment;
     // Xlib finds an image's segment through this pointer, made to the one built on the stack.
@@ -181,28 +160,35 @@ void present(Record& r, const Box& region) {
     if (!c.display || !r.pixels || !r.image || !r.gc) return;
     const int w = r.pixels->width, h = r.pixels->height;
     Box changed{w, h, 0, 0};
+    const int left = std::max(0, region.left), right = std::min(w, region.right);
     for (int y = std::max(0, region.top); y < std::min(h, region.bottom); ++y) {
         const uint32_t* now = &r.pixels->pixels[size_t(y) * size_t(w)];
         const uint32_t* was = &r.shown[size_t(y) * size_t(w)];
-        for (int x = std::max(0, region.left); x < std::min(w, region.right); ++x) {
-            if (now[x] == was[x]) continue;
-            changed.left = std::min(changed.left, x);
-            changed.right = std::max(changed.right, x + 1);
-            changed.top = std::min(changed.top, y);
-            changed.bottom = std::max(changed.bottom, y + 1);
-        }
+        // Most rows are as shown: one comparison of the whole row (the C library's, many pixels
+        // at a time) passes them. Of the others the first and the last pixel that differ count;
+        // those between need no look.
+        if (left >= right ||
+            std::memcmp(now + left, was + left, size_t(right - left) * sizeof(uint32_t)) == 0)
+            continue;
+        int first = left;
+        while (now[first] == was[first])
+            ++first;
+        int last = right - 1;
+        while (now[last] == was[last])
+            --last;
+        changed.left = std::min(changed.left, first);
+        changed.right = std::max(changed.right, last + 1);
+        changed.top = std::min(changed.top, y);
+        changed.bottom = std::max(changed.bottom, y + 1);
     }
     if (changed.left >= changed.right) return;
     const int n = r.scale;
     for (int y = changed.top; y < changed.bottom; ++y) {
-        for (int x = changed.left; x < changed.right; ++x) {
-            const uint32_t color = r.pixels->at(x, y);
-            const unsigned long pixel = toPixel(r, color);
-            for (int dy = 0; dy < n; ++dy)
-                for (int dx = 0; dx < n; ++dx)
-                    XPutPixel(r.image, x * n + dx, y * n + dy, pixel);
-            r.shown[size_t(y) * size_t(w) + size_t(x)] = color;
-        }
+        const size_t row = size_t(y) * size_t(w);
+        const uint32_t* now = &r.pixels->pixels[row];
+        writeRow(r.image, r.writer, now, changed.left, changed.right, y, n);
+        std::memcpy(&r.shown[row + size_t(changed.left)], now + changed.left,
+                    size_t(changed.right - changed.left) * sizeof(uint32_t));
     }
     const Box onScreen{changed.left * n, changed.top * n, changed.right * n, changed.bottom * n};
     const auto w2 = static_cast<unsigned>(width(onScreen));

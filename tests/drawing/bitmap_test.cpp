@@ -242,11 +242,22 @@ TEST(BmpReader, ReadsBottomUpTopDownAndPaddedRows) {
     ASSERT_TRUE(readBmp(f.data(), f.size(), p));
     EXPECT_EQ(p.width, 3);
     EXPECT_EQ(p.height, 2);
+    // The size from the headers alone, stored either way up, with or without the file header.
+    for (const auto& [data, size] :
+         {std::pair{f.data(), f.size()}, {f.data() + 14, f.size() - 14}}) {
+        int w = 0, h = 0;
+        ASSERT_TRUE(readBmpSize(data, size, w, h));
+        EXPECT_EQ(w, 3);
+        EXPECT_EQ(h, 2);
+    }
     EXPECT_EQ(p.pixels[3], platform::makeColorRef(3, 2, 1));
     EXPECT_EQ(p.pixels[5], platform::makeColorRef(9, 8, 7));
     std::vector<uint8_t> down = bmpFile(3, -2, 24);
     std::copy(std::begin(bottom), std::end(bottom), down.begin() + 54);
     ASSERT_TRUE(readBmp(down.data(), down.size(), p));
+    int w = 0, h = 0;
+    ASSERT_TRUE(readBmpSize(down.data(), down.size(), w, h));
+    EXPECT_EQ(h, 2);
     EXPECT_EQ(p.pixels[0], platform::makeColorRef(3, 2, 1));
     // The info header alone, as a picture resource stores it.
     ASSERT_TRUE(readBmp(f.data() + 14, f.size() - 14, p));
@@ -254,22 +265,27 @@ TEST(BmpReader, ReadsBottomUpTopDownAndPaddedRows) {
 }
 
 TEST(BmpReader, RefusesWhatItCannotReadWithoutReadingPastTheEnd) {
-    DecodedPicture p;
+    // Refused whole, and refused by the size reader as well.
+    const auto refused = [](const uint8_t* data, size_t size) {
+        DecodedPicture p;
+        int w = 0, h = 0;
+        return !readBmp(data, size, p) && !readBmpSize(data, size, w, h);
+    };
     std::vector<uint8_t> f = bmpFile(5, 5, 24);
-    EXPECT_FALSE(readBmp(f.data(), f.size() - 1, p)); // one byte short
-    EXPECT_FALSE(readBmp(f.data(), 30, p));
-    EXPECT_FALSE(readBmp(nullptr, 100, p));
+    EXPECT_TRUE(refused(f.data(), f.size() - 1)); // one byte short
+    EXPECT_TRUE(refused(f.data(), 30));
+    EXPECT_TRUE(refused(nullptr, 100));
     std::vector<uint8_t> eight = bmpFile(5, 5, 8);
-    EXPECT_FALSE(readBmp(eight.data(), eight.size(), p));
+    EXPECT_TRUE(refused(eight.data(), eight.size()));
     std::vector<uint8_t> huge = bmpFile(5, 5, 24);
     huge[18] = huge[19] = huge[20] = 0xFF;
     huge[21] = 0x7F; // width 2^31 - 1
-    EXPECT_FALSE(readBmp(huge.data(), huge.size(), p));
+    EXPECT_TRUE(refused(huge.data(), huge.size()));
     std::vector<uint8_t> offset = bmpFile(5, 5, 24);
     offset[13] = 0x7F; // pixels said to start 2 GB in
-    EXPECT_FALSE(readBmp(offset.data(), offset.size(), p));
+    EXPECT_TRUE(refused(offset.data(), offset.size()));
     std::vector<uint8_t> zero = bmpFile(0, 5, 24);
-    EXPECT_FALSE(readBmp(zero.data(), zero.size(), p));
+    EXPECT_TRUE(refused(zero.data(), zero.size()));
 }
 
 TEST(BmpReader, TheCompiledInTopDownPictureLoads) {
@@ -280,6 +296,18 @@ TEST(BmpReader, TheCompiledInTopDownPictureLoads) {
     EXPECT_EQ(canvas.at(3, 0), 0x0000FFu);
     EXPECT_EQ(canvas.at(3, 3), platform::makeColorRef(0, 120, 0));
     top->forget();
+}
+
+TEST(BmpReader, ThePictureSizeWithoutLoadingIsTheLoadedSize) {
+    for (const int32_t id : {1001, 1002, kTopDownPicture, 999}) {
+        Bitmap* loaded = new Bitmap(id);
+        int32_t w = -1, h = -1;
+        Bitmap::sizeOfResource(id, &w, &h);
+        EXPECT_EQ(w, loaded->getWidth()) << id;
+        EXPECT_EQ(h, loaded->getHeight()) << id;
+        EXPECT_EQ(w > 0, id != 999) << id;
+        loaded->forget();
+    }
 }
 
 TEST(PngExport, WritesASurfaceAsAPngFile) {

@@ -1,11 +1,13 @@
 // The X11 windowing home itself, in this process, on a real X server: drops through XDND to
 // a recording receiver, the decoding of file URIs, and the window-tree calls the sizing of
-// the frame walks.
+// the frame walks; and, without a server, the writing of pixels into images of every layout.
 
 #include <gtest/gtest.h>
 
 #include "platform/x11/x11_home.h"
 #include "tests/x11/xdnd_source.h"
+
+#include <X11/Xutil.h>
 
 #include <chrono>
 #include <cstdio>
@@ -218,6 +220,87 @@ TEST(X11Uris, FileUrisAreDecodedToPathsAndOthersRefused) {
 // The window tree as the frame's sizing walks it: the parent of the editor's window is the
 // host's, a top-level window has none, rectangles are in screen coordinates, and resizing
 // an own window keeps what it showed.
+// Rows written straight into images of the layouts servers use, and through XPutPixel for the
+// others, hold the bytes XPutPixel writes, at every scale.
+TEST(X11Pixels, RowsHoldWhatXPutPixelWrites) {
+    struct Layout {
+        int depth, bitsPerPixel, byteOrder;
+        unsigned long red, green, blue;
+    };
+    const Layout layouts[] = {
+        {24, 32, LSBFirst, 0xFF0000, 0xFF00, 0xFF},
+        {24, 32, MSBFirst, 0xFF0000, 0xFF00, 0xFF},
+        {32, 32, LSBFirst, 0xFF, 0xFF00, 0xFF0000},
+        {30, 32, LSBFirst, 0x3FF00000, 0xFFC00, 0x3FF},
+        {24, 24, LSBFirst, 0xFF0000, 0xFF00, 0xFF},
+        {24, 24, MSBFirst, 0xFF0000, 0xFF00, 0xFF},
+        {16, 16, LSBFirst, 0xF800, 0x7E0, 0x1F},
+        {16, 16, MSBFirst, 0xF800, 0x7E0, 0x1F},
+        {15, 16, LSBFirst, 0x7C00, 0x3E0, 0x1F},
+        {8, 8, LSBFirst, 0xE0, 0x1C, 0x3},
+        {4, 4, MSBFirst, 0x8, 0x6, 0x1},
+    };
+    const auto makeImage = [](const Layout& l, int w, int h, std::vector<char>& data) {
+        XImage image{};
+        image.width = w;
+        image.height = h;
+        image.format = ZPixmap;
+        image.byte_order = l.byteOrder;
+        image.bitmap_unit = 32;
+        image.bitmap_bit_order = l.byteOrder;
+        image.bitmap_pad = 32;
+        image.depth = l.depth;
+        image.bits_per_pixel = l.bitsPerPixel;
+        image.bytes_per_line = ((w * l.bitsPerPixel + 31) / 32) * 4;
+        image.red_mask = l.red;
+        image.green_mask = l.green;
+        image.blue_mask = l.blue;
+        data.assign(size_t(image.bytes_per_line) * size_t(h), '\x5A');
+        image.data = data.data();
+        return image;
+    };
+    std::vector<uint32_t> colors(37);
+    std::uint32_t state = 7;
+    for (uint32_t& c : colors) {
+        state = state * 1664525u + 1013904223u;
+        c = state >> 8;
+    }
+    colors[0] = 0;
+    colors[1] = 0xFFFFFF;
+    for (const Layout& l : layouts) {
+        const unsigned long depthMask = l.depth >= 32 ? 0xFFFFFFFFul : (1ul << l.depth) - 1;
+        const unsigned long alpha = depthMask & ~(l.red | l.green | l.blue);
+        for (int scale = 1; scale <= 3; ++scale) {
+            const int w = 40 * scale, h = 3 * scale;
+            std::vector<char> mine, theirs;
+            XImage a = makeImage(l, w, h, mine), b = makeImage(l, w, h, theirs);
+            ASSERT_TRUE(XInitImage(&a));
+            ASSERT_TRUE(XInitImage(&b));
+            platform::x11::PixelWriter writer;
+            platform::x11::describePixels(writer, &a, l.red, l.green, l.blue, alpha);
+            EXPECT_EQ(writer.bytesPerPixel != 0, l.bitsPerPixel >= 16) << l.bitsPerPixel;
+            platform::x11::writeRow(&a, writer, colors.data(), 2, 37, 1, scale);
+            for (int x = 2; x < 37; ++x) {
+                const uint32_t c = colors[size_t(x)];
+                unsigned long pixel = alpha;
+                const std::pair<uint32_t, unsigned long> channels[] = {
+                    {c & 0xFF, l.red}, {(c >> 8) & 0xFF, l.green}, {(c >> 16) & 0xFF, l.blue}};
+                for (const auto& [value, mask] : channels) {
+                    int shift = 0;
+                    while (!((mask >> shift) & 1))
+                        ++shift;
+                    pixel |= ((value * (mask >> shift) + 127) / 255) << shift;
+                }
+                for (int dy = 0; dy < scale; ++dy)
+                    for (int dx = 0; dx < scale; ++dx)
+                        XPutPixel(&b, x * scale + dx, scale + dy, pixel);
+            }
+            EXPECT_EQ(mine, theirs)
+                << l.depth << " " << l.bitsPerPixel << " " << l.byteOrder << " scale " << scale;
+        }
+    }
+}
+
 TEST_F(X11Home, AnswersTheWindowTreeInScreenCoordinates) {
     EXPECT_EQ(platform::getParent(window), toHandle(host));
     EXPECT_EQ(platform::getParent(toHandle(host)), nullptr);
