@@ -4,9 +4,11 @@
 #include "host/meter_interface.h"
 #include "host/opcodes.h"
 #include "tools/analysis_report.h"
+#include "tools/task_rounds.h"
 
 #include "engine/portable_math.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <numbers>
@@ -32,6 +34,9 @@ constexpr double kTableDecibels = 56.0;
 // then read over its last stretch, where the ripple of the rectified sine averages out.
 constexpr double kCalibrationSeconds = 1.6;
 constexpr double kCalibrationReadFrom = 1.2;
+// A run reads about this many frames at a time (whole blocks, at least one) and hands them
+// to the instances' tasks.
+constexpr int kChunkFrames = 1 << 15;
 
 // Full-scale readings per sample rate, shared by every analysis in the program: the plug-in
 // and its engine are the same for all of them.
@@ -170,7 +175,28 @@ bool BandAnalyser::calibrate(double rate) {
     return true;
 }
 
-MeterReading BandAnalyser::poll(double time) {
+// A run reads the source a chunk of blocks at a time: while the instances (and the tap) work
+// through one chunk, the caller reads the next into the other.
+struct BandAnalyser::Chunk {
+    std::vector<float> left, right;      // the blocks one after another
+    std::size_t capacity = 0;            // blocks it holds at most
+    std::vector<std::int32_t> frames;    // each block's length
+    std::vector<std::int64_t> doneAfter; // frames read up to the end of each block
+    std::vector<char> pollAfter;         // whether the editor polls after the block
+    // One per poll: the main instance's meters, and what the probes read.
+    std::vector<MeterReading> readings;
+    std::vector<ProbeReadings> probeReadings;
+
+    void clear() {
+        frames.clear();
+        doneAfter.clear();
+        pollAfter.clear();
+        readings.clear();
+        probeReadings.clear();
+    }
+};
+
+MeterReading BandAnalyser::readMeters(double time) {
     // No opcode reaches the meter query: like the editor, call it on the effect object,
     // which this program shares the class layout of.
     auto* effect = static_cast<EffectBase*>(host.record()->object);
@@ -183,21 +209,119 @@ MeterReading BandAnalyser::poll(double time) {
         r.taper[k] = effect->getMeterValue(kTaperMeterOffset + k);
         r.highlight[k] = effect->getMeterValue(kHighlightMeterOffset + k);
     }
-    if (!probing) return r;
+    return r;
+}
+
+BandAnalyser::ProbeReading BandAnalyser::readProbe(std::size_t p) {
+    ProbeReading reading;
+    for (int k = 0; k < kAnalysedBands; ++k)
+        reading[static_cast<std::size_t>(k)] = probeDecibels(probes[p], k);
+    return reading;
+}
+
+void BandAnalyser::addLevels(MeterReading& r, const ProbeReadings& probeReadings) const {
     std::array<float, kAnalysedBands>* levels[3] = {&r.leftDb, &r.rightDb, &r.midDb};
-    for (int k = 0; k < kAnalysedBands; ++k) {
-        const double zero = fullScale[static_cast<std::size_t>(k)];
+    for (std::size_t k = 0; k < kAnalysedBands; ++k) {
+        const double zero = fullScale[k];
         for (std::size_t p = 0; p < 3; ++p) {
-            const double db = probeDecibels(probes[p], k) - zero;
-            (*levels[p])[static_cast<std::size_t>(k)] =
-                db >= kLowestLevelDb ? static_cast<float>(db) : NAN;
+            const double db = probeReadings[p][k] - zero;
+            (*levels[p])[k] = db >= kLowestLevelDb ? static_cast<float>(db) : NAN;
         }
         // Below the mid probe's range, and where it resolves coarsely, the quiet one reads.
-        const double quiet = probeDecibels(probes[3], k) - zero - kQuietDb;
+        const double quiet = probeReadings[3][k] - zero - kQuietDb;
         if (!(r.midDb[k] >= kLowestLevelDb + 3.0) && quiet >= kLowestLevelDb - kQuietDb)
             r.midDb[k] = static_cast<float>(quiet);
     }
+}
+
+MeterReading BandAnalyser::poll(double time) {
+    MeterReading r = readMeters(time);
+    if (!probing) return r;
+    ProbeReadings probeReadings;
+    for (std::size_t p = 0; p < probes.size(); ++p)
+        probeReadings[p] = readProbe(p);
+    addLevels(r, probeReadings);
     return r;
+}
+
+bool BandAnalyser::decode(AudioSource& source, Chunk& chunk, double rate, int block) {
+    chunk.clear();
+    std::size_t at = 0;
+    while (!sourceEnded && chunk.frames.size() < chunk.capacity) {
+        const std::int64_t got =
+            source.read(chunk.left.data() + at, chunk.right.data() + at, block);
+        if (got < 0) {
+            errorText = "reading the audio failed after " + std::to_string(decoded) + " frames";
+            sourceEnded = true;
+            return false;
+        }
+        if (got == 0) {
+            sourceEnded = true;
+            break;
+        }
+        decoded += got;
+        at += static_cast<std::size_t>(got);
+        chunk.frames.push_back(static_cast<std::int32_t>(got));
+        chunk.doneAfter.push_back(decoded);
+        // The editor polls between blocks, whenever 1/30 s of audio has gone by.
+        const bool polls = decoded >= nextPoll;
+        chunk.pollAfter.push_back(polls);
+        if (polls) {
+            chunk.readings.emplace_back().time = decoded / rate;
+            while (nextPoll <= decoded)
+                nextPoll += pollInterval;
+        }
+    }
+    chunk.probeReadings.resize(chunk.readings.size());
+    return true;
+}
+
+void BandAnalyser::runMain(Chunk& chunk, Scratch& scratch) {
+    float* out[2] = {scratch.outL.data(), scratch.outR.data()};
+    std::size_t at = 0, polled = 0;
+    for (std::size_t b = 0; b < chunk.frames.size(); ++b) {
+        float* in[2] = {chunk.left.data() + at, chunk.right.data() + at};
+        host.processReplacing(in, out, chunk.frames[b]);
+        if (chunk.pollAfter[b]) {
+            MeterReading& r = chunk.readings[polled++];
+            r = readMeters(r.time);
+        }
+        at += static_cast<std::size_t>(chunk.frames[b]);
+    }
+}
+
+void BandAnalyser::runProbe(Chunk& chunk, std::size_t p, Scratch& scratch) {
+    float* out[2] = {scratch.outL.data(), scratch.outR.data()};
+    // The probe hears one signal on both inputs.
+    float* both[2] = {scratch.in.data(), scratch.in.data()};
+    float* const in = scratch.in.data();
+    std::size_t at = 0, polled = 0;
+    for (std::size_t b = 0; b < chunk.frames.size(); ++b) {
+        const float* left = chunk.left.data() + at;
+        const float* right = chunk.right.data() + at;
+        const std::int32_t n = chunk.frames[b];
+        switch (p) {
+        case 0:
+            for (std::int32_t i = 0; i < n; ++i)
+                in[i] = kProbeGain * left[i];
+            break;
+        case 1:
+            for (std::int32_t i = 0; i < n; ++i)
+                in[i] = kProbeGain * right[i];
+            break;
+        case 2:
+            for (std::int32_t i = 0; i < n; ++i)
+                in[i] = kProbeGain * (0.5f * (left[i] + right[i]));
+            break;
+        default:
+            for (std::int32_t i = 0; i < n; ++i)
+                in[i] = kQuietGain * (kProbeGain * (0.5f * (left[i] + right[i])));
+            break;
+        }
+        probes[p].processReplacing(both, out, n);
+        if (chunk.pollAfter[b]) chunk.probeReadings[polled++][p] = readProbe(p);
+        at += static_cast<std::size_t>(n);
+    }
 }
 
 bool BandAnalyser::run(AudioSource& source, const AnalyserSettings& settings,
@@ -217,53 +341,75 @@ bool BandAnalyser::run(AudioSource& source, const AnalyserSettings& settings,
             probe.dispatch(effMainsChanged, 0, 1);
         }
 
-    std::vector<float> inL(block), inR(block), outL(block), outR(block);
-    float* in[2] = {inL.data(), inR.data()};
-    float* out[2] = {outL.data(), outR.data()};
-    // Each probe hears one signal on both inputs.
-    std::array<std::vector<float>, 4> probeIn;
-    for (auto& v : probeIn)
-        v.resize(probing ? static_cast<std::size_t>(block) : 0);
-    const double pollInterval = rate / kPollsPerSecond;
-    double nextPoll = pollInterval;
-    std::int64_t done = 0;
-    bool ok = true;
-    for (;;) {
-        const std::int64_t got = source.read(inL.data(), inR.data(), block);
-        if (got < 0) {
-            errorText = "reading the audio failed after " + std::to_string(done) + " frames";
-            ok = false;
-            break;
-        }
-        if (got == 0) break;
-        host.processReplacing(in, out, static_cast<std::int32_t>(got));
-        if (probing) {
-            for (std::int64_t i = 0; i < got; ++i) {
-                const auto n = static_cast<std::size_t>(i);
-                probeIn[0][n] = kProbeGain * inL[n];
-                probeIn[1][n] = kProbeGain * inR[n];
-                probeIn[2][n] = kProbeGain * (0.5f * (inL[n] + inR[n]));
-                probeIn[3][n] = kQuietGain * probeIn[2][n];
+    decoded = 0;
+    pollInterval = rate / kPollsPerSecond;
+    nextPoll = pollInterval;
+    sourceEnded = false;
+    std::array<Chunk, 2> chunks;
+    for (Chunk& c : chunks) {
+        c.capacity = static_cast<std::size_t>(std::max(1, kChunkFrames / block));
+        c.left.resize(c.capacity * static_cast<std::size_t>(block));
+        c.right.resize(c.left.size());
+        c.frames.reserve(c.capacity);
+        c.doneAfter.reserve(c.capacity);
+        c.pollAfter.reserve(c.capacity);
+    }
+    std::array<Scratch, 5> scratch;
+    for (std::size_t i = 0; i < (probing ? scratch.size() : 1); ++i) {
+        scratch[i].in.resize(i > 0 ? static_cast<std::size_t>(block) : 0);
+        scratch[i].outL.resize(static_cast<std::size_t>(block));
+        scratch[i].outR.resize(static_cast<std::size_t>(block));
+    }
+
+    // One task per instance, and one for the tap, over the current chunk; a task touches only
+    // its own instance, its own scratch and its own slots of the chunk's readings.
+    Chunk* current = &chunks[0];
+    Chunk* next = &chunks[1];
+    std::vector<TaskRounds::Task> tasks;
+    if (audioTap)
+        tasks.emplace_back([&] {
+            std::size_t at = 0;
+            for (const std::int32_t n : current->frames) {
+                audioTap(current->left.data() + at, current->right.data() + at, n);
+                at += static_cast<std::size_t>(n);
             }
-            for (std::size_t p = 0; p < probes.size(); ++p) {
-                float* both[2] = {probeIn[p].data(), probeIn[p].data()};
-                probes[p].processReplacing(both, out, static_cast<std::int32_t>(got));
+        });
+    tasks.emplace_back([&] { runMain(*current, scratch[0]); });
+    if (probing)
+        for (std::size_t p = 0; p < probes.size(); ++p)
+            tasks.emplace_back([&, p] { runProbe(*current, p, scratch[p + 1]); });
+    // More threads than tasks, with the caller reading, would have nothing to do.
+    TaskRounds rounds(std::min(std::max(threadCount, 1u), static_cast<unsigned>(tasks.size()) + 1));
+
+    bool ok = decode(source, *current, rate, block);
+    while (!current->frames.empty()) {
+        bool nextOk = true;
+        rounds.run(
+            [&] {
+                if (ok)
+                    nextOk = decode(source, *next, rate, block);
+                else
+                    next->clear();
+            },
+            tasks);
+        std::size_t polled = 0;
+        for (std::size_t b = 0; b < current->frames.size(); ++b) {
+            if (current->pollAfter[b]) {
+                MeterReading& r = current->readings[polled];
+                if (probing) addLevels(r, current->probeReadings[polled]);
+                ++polled;
+                if (onPoll) onPoll(r);
             }
+            if (onProgress) onProgress(current->doneAfter[b], source.frameCount());
         }
-        done += got;
-        // The editor polls between blocks, whenever 1/30 s of audio has gone by.
-        if (done >= nextPoll) {
-            if (onPoll) onPoll(poll(done / rate));
-            while (nextPoll <= done)
-                nextPoll += pollInterval;
-        }
-        if (onProgress) onProgress(done, source.frameCount());
+        ok = ok && nextOk;
+        std::swap(current, next);
     }
     host.dispatch(effMainsChanged, 0, 0);
     if (probing)
         for (PluginHost& probe : probes)
             probe.dispatch(effMainsChanged, 0, 0);
-    processed = done;
-    final = poll(rate > 0 ? done / rate : 0.0);
+    processed = decoded;
+    final = poll(rate > 0 ? decoded / rate : 0.0);
     return ok;
 }

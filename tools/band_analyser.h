@@ -1,7 +1,8 @@
 #pragma once
 // Drives a loaded plug-in the way a host with the editor open does: sets its rate and block
 // size, feeds it blocks through processReplacing, and polls the 150 meter values at the
-// editor's pace (every 1/30 s of audio).
+// editor's pace (every 1/30 s of audio). Its instances can run on several threads at once, each
+// instance on one thread at a time, with every reading the same as on one thread.
 
 #include "tools/audio_source.h"
 #include "tools/playback_settings.h"
@@ -12,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 constexpr int kAnalysedBands = 30;
 
@@ -72,17 +74,47 @@ public:
 
     using PollListener = std::function<void(const MeterReading&)>;
     using ProgressListener = std::function<void(std::int64_t done, std::int64_t total)>;
+    using AudioTap = std::function<void(const float* left, const float* right, std::int64_t)>;
 
-    // Runs the whole source through the plug-in. Every poll goes to `onPoll`; the reading
-    // after the last block is returned. False (with `error()`) on a read error.
+    // The threads a run uses: the caller and up to `threads - 1` more (no more than there are
+    // instances to run, plus the tap). 1, the default, runs everything on the caller.
+    void setThreads(unsigned threads) { threadCount = threads; }
+    // Every block read also goes to `tap`, in order and with the blocks' own lengths, as one
+    // more task beside the instances: it may run on any of the run's threads, one block after
+    // another, but never two at once.
+    void tapAudio(AudioTap tap) { audioTap = std::move(tap); }
+
+    // Runs the whole source through the plug-in. Every poll goes to `onPoll` and the progress
+    // to `onProgress`, both on the caller's thread; the reading after the last block is
+    // returned. False (with `error()`) on a read error.
     bool run(AudioSource& source, const AnalyserSettings& settings, const PollListener& onPoll,
              const ProgressListener& onProgress, MeterReading& final);
     // The frames the last run processed.
     std::int64_t framesProcessed() const { return processed; }
 
 private:
+    // A probe's reading of every band in dB below the level table's top.
+    using ProbeReading = std::array<double, kAnalysedBands>;
+    using ProbeReadings = std::array<ProbeReading, 4>;
+    struct Chunk;
+    // What one instance's task writes to as it runs: its own input and output buffers.
+    struct Scratch {
+        std::vector<float> in, outL, outR;
+    };
+
     MeterReading poll(double time);
+    // The main instance's meters.
+    MeterReading readMeters(double time);
+    ProbeReading readProbe(std::size_t p);
+    // Adds what the probes read to `r`, in dB of full scale.
+    void addLevels(MeterReading& r, const ProbeReadings& probeReadings) const;
     bool calibrate(double rate);
+    // Reads up to a chunk's blocks from the source; false on a read error.
+    bool decode(AudioSource& source, Chunk& chunk, double rate, int block);
+    // Runs the chunk's blocks through the main instance and notes its polls.
+    void runMain(Chunk& chunk, Scratch& scratch);
+    // Runs the chunk's blocks through probe `p` and notes its polls.
+    void runProbe(Chunk& chunk, std::size_t p, Scratch& scratch);
 
     PluginHost host;
     std::string path;
@@ -90,5 +122,11 @@ private:
     std::array<PluginHost, 4> probes;              // left, right, mid, quiet mid
     std::array<float, kAnalysedBands> fullScale{}; // a probe's dB reading of a full-scale sine
     std::int64_t processed = 0;
+    unsigned threadCount = 1;
+    AudioTap audioTap;
     std::string errorText;
+    // Read position and poll schedule while a run decodes.
+    std::int64_t decoded = 0;
+    double pollInterval = 0.0, nextPoll = 0.0;
+    bool sourceEnded = false;
 };

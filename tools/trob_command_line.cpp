@@ -62,6 +62,10 @@ const char* const kUsage =
     "  --fail-on-phase          the same as --fail-on phase\n"
     "  --fail-on-truncated      the same as --fail-on truncated\n"
     "  -j, --jobs N             analyse N files at a time (default: the number of cores)\n"
+    "  --threads N              threads per file, 1 to 256 (default: the cores shared among\n"
+    "                           the files analysed at once, at least 1 each); a file's plug-in\n"
+    "                           instances and loudness run side by side, with the same results\n"
+    "                           as on one thread\n"
     "  --out PATH.png           plot: the PNG file to write\n"
     "  --width N                the picture's width in pixels (480 to 8000, default 1200)\n"
     "  --rate HZ                sample rate of the demo signal (default 44100)\n"
@@ -191,6 +195,10 @@ int parseCommandLine(int argc, char** argv, Options& o) {
             if (!wholeOption(number, 1, kMostJobs))
                 return usageError(arg + " needs a whole number of files from 1 to 256");
             o.jobs = static_cast<unsigned>(number);
+        } else if (arg == "--threads") {
+            if (!wholeOption(number, 1, kMostJobs))
+                return usageError("--threads needs a whole number of threads from 1 to 256");
+            o.threads = static_cast<unsigned>(number);
         } else if (arg == "--width") {
             if (!wholeOption(number, FilePlot::kNarrowest, FilePlot::kWidest))
                 return usageError("--width needs a whole number of pixels from " +
