@@ -121,7 +121,26 @@ bool BandAnalyser::measureLevels() {
     return true;
 }
 
-bool BandAnalyser::calibrate(double rate) {
+// A sine at full scale through a probe of its own, one band after another, taken a few blocks at
+// a time so that it can run beside the first chunks of a run.
+struct BandAnalyser::Calibration {
+    static constexpr int kBlock = 512;
+    PluginHost probe;
+    double rate = 0.0;
+    std::int64_t frames = 0, readFrom = 0;
+    int band = 0;
+    std::int64_t done = 0; // frames of the band's sine run so far
+    double sum = 0.0;
+    int readings = 0;
+    std::vector<float> in, outL, outR;
+    std::array<float, kAnalysedBands> result{};
+};
+
+BandAnalyser::BandAnalyser() = default;
+BandAnalyser::~BandAnalyser() = default;
+
+bool BandAnalyser::startCalibration(double rate) {
+    calibration.reset();
     {
         std::lock_guard lock(calibrationMutex);
         if (auto it = calibrations.find(rate); it != calibrations.end()) {
@@ -129,49 +148,70 @@ bool BandAnalyser::calibrate(double rate) {
             return true;
         }
     }
-    PluginHost probe;
-    if (!probe.load(path)) {
-        errorText = probe.error();
+    auto c = std::make_unique<Calibration>();
+    if (!c->probe.load(path)) {
+        errorText = c->probe.error();
         return false;
     }
-    constexpr int kBlock = 512;
-    startInstance(probe, rate, kBlock);
-    probe.setParameter(kLevelCurveParameter, kLinearLevelCurve);
-    probe.dispatch(effMainsChanged, 0, 1);
-    std::vector<float> in(kBlock), outL(kBlock), outR(kBlock);
-    float* inputs[2] = {in.data(), in.data()};
-    float* outputs[2] = {outL.data(), outR.data()};
-    const auto frames = static_cast<std::int64_t>(kCalibrationSeconds * rate);
-    const auto readFrom = static_cast<std::int64_t>(kCalibrationReadFrom * rate);
-    std::array<float, kAnalysedBands> result;
-    for (int k = 0; k < kAnalysedBands; ++k) {
+    startInstance(c->probe, rate, Calibration::kBlock);
+    c->probe.setParameter(kLevelCurveParameter, kLinearLevelCurve);
+    c->probe.dispatch(effMainsChanged, 0, 1);
+    c->rate = rate;
+    c->frames = static_cast<std::int64_t>(kCalibrationSeconds * rate);
+    c->readFrom = static_cast<std::int64_t>(kCalibrationReadFrom * rate);
+    c->in.resize(Calibration::kBlock);
+    c->outL.resize(Calibration::kBlock);
+    c->outR.resize(Calibration::kBlock);
+    calibration = std::move(c);
+    return true;
+}
+
+bool BandAnalyser::calibrateSome(std::int64_t budget) {
+    if (!calibration) return true;
+    Calibration& c = *calibration;
+    constexpr int kBlock = Calibration::kBlock;
+    float* inputs[2] = {c.in.data(), c.in.data()};
+    float* outputs[2] = {c.outL.data(), c.outR.data()};
+    while (c.band < kAnalysedBands && budget > 0) {
+        const int k = c.band;
         const double hz = analysis_report::bandCentre(k);
         // A band above the Nyquist frequency has no full-scale sine to stand for.
-        if (hz >= rate / 2.0) {
-            result[k] = NAN;
+        if (hz >= c.rate / 2.0) {
+            c.result[static_cast<std::size_t>(k)] = NAN;
+            ++c.band;
             continue;
         }
-        const double w = 2.0 * std::numbers::pi * hz / rate;
-        double sum = 0.0;
-        int readings = 0;
-        for (std::int64_t done = 0; done < frames; done += kBlock) {
-            const int n = static_cast<int>(std::min<std::int64_t>(kBlock, frames - done));
+        const double w = 2.0 * std::numbers::pi * hz / c.rate;
+        if (c.done < c.frames) {
+            const int n = static_cast<int>(std::min<std::int64_t>(kBlock, c.frames - c.done));
             for (int i = 0; i < n; ++i)
-                in[static_cast<std::size_t>(i)] = static_cast<float>(
-                    kProbeGain * portable::sin(w * static_cast<double>(done + i)));
-            probe.processReplacing(inputs, outputs, n);
-            if (done + n > readFrom) {
-                sum += probeDecibels(probe, k);
-                ++readings;
+                c.in[static_cast<std::size_t>(i)] = static_cast<float>(
+                    kProbeGain * portable::sin(w * static_cast<double>(c.done + i)));
+            c.probe.processReplacing(inputs, outputs, n);
+            if (c.done + n > c.readFrom) {
+                c.sum += probeDecibels(c.probe, k);
+                ++c.readings;
             }
+            c.done += n;
+            budget -= n;
         }
-        result[k] = static_cast<float>(sum / readings);
+        if (c.done >= c.frames) {
+            c.result[static_cast<std::size_t>(k)] = static_cast<float>(c.sum / c.readings);
+            ++c.band;
+            c.done = 0;
+            c.sum = 0.0;
+            c.readings = 0;
+        }
     }
-    probe.dispatch(effMainsChanged, 0, 0);
-    probe.unload();
-    std::lock_guard lock(calibrationMutex);
-    calibrations.emplace(rate, result);
-    fullScale = result;
+    if (c.band < kAnalysedBands) return false;
+    c.probe.dispatch(effMainsChanged, 0, 0);
+    c.probe.unload();
+    {
+        std::lock_guard lock(calibrationMutex);
+        calibrations.emplace(c.rate, c.result);
+    }
+    fullScale = c.result;
+    calibration.reset();
     return true;
 }
 
@@ -329,7 +369,7 @@ bool BandAnalyser::run(AudioSource& source, const AnalyserSettings& settings,
                        MeterReading& final) {
     const double rate = source.sampleRate();
     const int block = settings.blockSize;
-    if (probing && !calibrate(rate)) return false;
+    if (probing && !startCalibration(rate)) return false;
     startInstance(host, rate, block);
     settings.forEachSetParameter(
         [&](std::int32_t index, float value) { host.setParameter(index, value); });
@@ -365,7 +405,11 @@ bool BandAnalyser::run(AudioSource& source, const AnalyserSettings& settings,
     // its own instance, its own scratch and its own slots of the chunk's readings.
     Chunk* current = &chunks[0];
     Chunk* next = &chunks[1];
+    // The calibration, when this rate has none yet, goes first: its share of a round is the
+    // longest task.
     std::vector<TaskRounds::Task> tasks;
+    std::int64_t calibrationShare = 0;
+    if (calibration) tasks.emplace_back([&] { calibrateSome(calibrationShare); });
     if (audioTap)
         tasks.emplace_back([&] {
             std::size_t at = 0;
@@ -380,9 +424,17 @@ bool BandAnalyser::run(AudioSource& source, const AnalyserSettings& settings,
             tasks.emplace_back([&, p] { runProbe(*current, p, scratch[p + 1]); });
     // More threads than tasks, with the caller reading, would have nothing to do.
     TaskRounds rounds(std::min(std::max(threadCount, 1u), static_cast<unsigned>(tasks.size()) + 1));
+    // A frame of the calibration costs a few frames of an instance (it makes its sine as it
+    // goes): its share of a round shrinks as more threads share the rest.
+    calibrationShare = kChunkFrames / std::max(1u, rounds.threads() - 1);
 
+    // Until the calibration is done the polls wait here, without their levels.
+    std::vector<MeterReading> waiting;
+    std::vector<ProbeReadings> waitingProbes;
     bool ok = decode(source, *current, rate, block);
-    while (!current->frames.empty()) {
+    while (!current->frames.empty() || calibration) {
+        // After a read error there is nothing left to report.
+        if (!ok && current->frames.empty()) break;
         bool nextOk = true;
         rounds.run(
             [&] {
@@ -395,12 +447,19 @@ bool BandAnalyser::run(AudioSource& source, const AnalyserSettings& settings,
         std::size_t polled = 0;
         for (std::size_t b = 0; b < current->frames.size(); ++b) {
             if (current->pollAfter[b]) {
-                MeterReading& r = current->readings[polled];
-                if (probing) addLevels(r, current->probeReadings[polled]);
+                waiting.push_back(current->readings[polled]);
+                if (probing) waitingProbes.push_back(current->probeReadings[polled]);
                 ++polled;
-                if (onPoll) onPoll(r);
             }
             if (onProgress) onProgress(current->doneAfter[b], source.frameCount());
+        }
+        if (!calibration) {
+            for (std::size_t i = 0; i < waiting.size(); ++i) {
+                if (probing) addLevels(waiting[i], waitingProbes[i]);
+                if (onPoll) onPoll(waiting[i]);
+            }
+            waiting.clear();
+            waitingProbes.clear();
         }
         ok = ok && nextOk;
         std::swap(current, next);
@@ -409,6 +468,7 @@ bool BandAnalyser::run(AudioSource& source, const AnalyserSettings& settings,
     if (probing)
         for (PluginHost& probe : probes)
             probe.dispatch(effMainsChanged, 0, 0);
+    calibration.reset();
     processed = decoded;
     final = poll(rate > 0 ? decoded / rate : 0.0);
     return ok;

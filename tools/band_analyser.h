@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,6 +66,11 @@ public:
     static constexpr float kQuietGain = 512.0f;
     static constexpr double kQuietDb = 54.185399219516;
 
+    BandAnalyser();
+    ~BandAnalyser();
+    BandAnalyser(const BandAnalyser&) = delete;
+    BandAnalyser& operator=(const BandAnalyser&) = delete;
+
     // Loads the plug-in; false with `error()` set when it cannot be used.
     bool load(const std::string& pluginPath);
     // Also measures the left, right and mid levels of every band (the level probes); before
@@ -97,6 +103,7 @@ private:
     using ProbeReading = std::array<double, kAnalysedBands>;
     using ProbeReadings = std::array<ProbeReading, 4>;
     struct Chunk;
+    struct Calibration;
     // What one instance's task writes to as it runs: its own input and output buffers.
     struct Scratch {
         std::vector<float> in, outL, outR;
@@ -108,7 +115,11 @@ private:
     ProbeReading readProbe(std::size_t p);
     // Adds what the probes read to `r`, in dB of full scale.
     void addLevels(MeterReading& r, const ProbeReadings& probeReadings) const;
-    bool calibrate(double rate);
+    // Finds the full-scale readings at `rate`, or starts measuring them; false with
+    // `errorText` set when the probe cannot be loaded.
+    bool startCalibration(double rate);
+    // Measures about `frames` more frames of the calibration; true once `fullScale` holds it.
+    bool calibrateSome(std::int64_t frames);
     // Reads up to a chunk's blocks from the source; false on a read error.
     bool decode(AudioSource& source, Chunk& chunk, double rate, int block);
     // Runs the chunk's blocks through the main instance and notes its polls.
@@ -121,6 +132,7 @@ private:
     bool probing = false;
     std::array<PluginHost, 4> probes;              // left, right, mid, quiet mid
     std::array<float, kAnalysedBands> fullScale{}; // a probe's dB reading of a full-scale sine
+    std::unique_ptr<Calibration> calibration;      // while it is measured
     std::int64_t processed = 0;
     unsigned threadCount = 1;
     AudioTap audioTap;
