@@ -82,8 +82,9 @@ public:
     using ProgressListener = std::function<void(std::int64_t done, std::int64_t total)>;
     using AudioTap = std::function<void(const float* left, const float* right, std::int64_t)>;
 
-    // The threads a run uses: the caller and up to `threads - 1` more (no more than there are
-    // instances to run, plus the tap). 1, the default, runs everything on the caller.
+    // The threads a run uses: the caller, which reads the audio, and up to `threads - 1` more,
+    // no more than there are tasks (the instances, the tap, the calibration). 1, the default,
+    // runs everything on the caller. The readings are the same for any count.
     void setThreads(unsigned threads) { threadCount = threads; }
     // Every block read also goes to `tap`, in order and with the blocks' own lengths, as one
     // more task beside the instances: it may run on any of the run's threads, one block after
