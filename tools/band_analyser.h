@@ -1,7 +1,8 @@
 #pragma once
 // Drives a loaded plug-in the way a host with the editor open does: sets its rate and block
 // size, feeds it blocks through processReplacing, and polls the 150 meter values at the
-// editor's pace (every 1/30 s of audio).
+// editor's pace (every 1/30 s of audio). Its instances can run on several threads at once, each
+// instance on one thread at a time, with every reading the same as on one thread.
 
 #include "tools/audio_source.h"
 #include "tools/playback_settings.h"
@@ -10,8 +11,10 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 constexpr int kAnalysedBands = 30;
 
@@ -63,6 +66,11 @@ public:
     static constexpr float kQuietGain = 512.0f;
     static constexpr double kQuietDb = 54.185399219516;
 
+    BandAnalyser();
+    ~BandAnalyser();
+    BandAnalyser(const BandAnalyser&) = delete;
+    BandAnalyser& operator=(const BandAnalyser&) = delete;
+
     // Loads the plug-in; false with `error()` set when it cannot be used.
     bool load(const std::string& pluginPath);
     // Also measures the left, right and mid levels of every band (the level probes); before
@@ -72,23 +80,66 @@ public:
 
     using PollListener = std::function<void(const MeterReading&)>;
     using ProgressListener = std::function<void(std::int64_t done, std::int64_t total)>;
+    using AudioTap = std::function<void(const float* left, const float* right, std::int64_t)>;
 
-    // Runs the whole source through the plug-in. Every poll goes to `onPoll`; the reading
-    // after the last block is returned. False (with `error()`) on a read error.
+    // The threads a run uses: the caller, which reads the audio, and up to `threads - 1` more,
+    // no more than there are tasks (the instances, the tap, the calibration). 1, the default,
+    // runs everything on the caller. The readings are the same for any count.
+    void setThreads(unsigned threads) { threadCount = threads; }
+    // Every block read also goes to `tap`, in order and with the blocks' own lengths, as one
+    // more task beside the instances: it may run on any of the run's threads, one block after
+    // another, but never two at once.
+    void tapAudio(AudioTap tap) { audioTap = std::move(tap); }
+
+    // Runs the whole source through the plug-in. Every poll goes to `onPoll` and the progress
+    // to `onProgress`, both on the caller's thread; the reading after the last block is
+    // returned. False (with `error()`) on a read error.
     bool run(AudioSource& source, const AnalyserSettings& settings, const PollListener& onPoll,
              const ProgressListener& onProgress, MeterReading& final);
     // The frames the last run processed.
     std::int64_t framesProcessed() const { return processed; }
 
 private:
+    // A probe's reading of every band in dB below the level table's top.
+    using ProbeReading = std::array<double, kAnalysedBands>;
+    using ProbeReadings = std::array<ProbeReading, 4>;
+    struct Chunk;
+    struct Calibration;
+    // What one instance's task writes to as it runs: its own input and output buffers.
+    struct Scratch {
+        std::vector<float> in, outL, outR;
+    };
+
     MeterReading poll(double time);
-    bool calibrate(double rate);
+    // The main instance's meters.
+    MeterReading readMeters(double time);
+    ProbeReading readProbe(std::size_t p);
+    // Adds what the probes read to `r`, in dB of full scale.
+    void addLevels(MeterReading& r, const ProbeReadings& probeReadings) const;
+    // Finds the full-scale readings at `rate`, or starts measuring them; false with
+    // `errorText` set when the probe cannot be loaded.
+    bool startCalibration(double rate);
+    // Measures about `frames` more frames of the calibration; true once `fullScale` holds it.
+    bool calibrateSome(std::int64_t frames);
+    // Reads up to a chunk's blocks from the source; false on a read error.
+    bool decode(AudioSource& source, Chunk& chunk, double rate, int block);
+    // Runs the chunk's blocks through the main instance and notes its polls.
+    void runMain(Chunk& chunk, Scratch& scratch);
+    // Runs the chunk's blocks through probe `p` and notes its polls.
+    void runProbe(Chunk& chunk, std::size_t p, Scratch& scratch);
 
     PluginHost host;
     std::string path;
     bool probing = false;
     std::array<PluginHost, 4> probes;              // left, right, mid, quiet mid
     std::array<float, kAnalysedBands> fullScale{}; // a probe's dB reading of a full-scale sine
+    std::unique_ptr<Calibration> calibration;      // while it is measured
     std::int64_t processed = 0;
+    unsigned threadCount = 1;
+    AudioTap audioTap;
     std::string errorText;
+    // Read position and poll schedule while a run decodes.
+    std::int64_t decoded = 0;
+    double pollInterval = 0.0, nextPoll = 0.0;
+    bool sourceEnded = false;
 };

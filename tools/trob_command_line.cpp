@@ -175,6 +175,7 @@ CommandOptions analyseOptions(Options& o) {
                 {kFailOnTruncated, into(o.failOn.truncated)},
                 {kRecursive, recursive},
                 {kJobs, into(o.jobs)},
+                {kThreads, into(o.threads)},
                 {kQuiet, into(o.quiet)},
                 {kOut, into(o.out)},
                 {kWidth, into(o.width)},

@@ -54,6 +54,7 @@ struct Options {
     FailOn failOn;
     PhaseCriteria criteria;
     unsigned jobs = 0;               // 0: one per core
+    unsigned threads = 0;            // per file; 0: the cores shared among the files at once
     std::optional<std::string> out;  // plot's picture
     std::optional<std::string> plot; // analyse's picture, drawn from the same run
     int width = 1200;

@@ -68,23 +68,6 @@ struct FileResult {
     std::vector<std::string> failedChecks; // the --fail-on checks it failed, and why
 };
 
-// Passes a source's audio on to the delivery checks as it is read.
-class CheckedSource : public AudioSource {
-public:
-    CheckedSource(AudioSource& source, DeliveryChecks& checks) : source(source), checks(checks) {}
-    double sampleRate() const override { return source.sampleRate(); }
-    std::int64_t frameCount() const override { return source.frameCount(); }
-    std::int64_t read(float* left, float* right, std::int64_t frames) override {
-        const std::int64_t got = source.read(left, right, frames);
-        if (got > 0) checks.add(left, right, got);
-        return got;
-    }
-
-private:
-    AudioSource& source;
-    DeliveryChecks& checks;
-};
-
 // Collects what the analysis functions print into a string.
 class TextBuffer {
 public:
@@ -120,11 +103,12 @@ struct Analysis {
 
 using ReadingSink = std::function<void(const MeterReading&)>;
 
-// False with `error` set when the source cannot be read or the plug-in not used. The progress
-// bar is drawn when `progressShown`; `onProgress` hears of the progress either way.
-bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool progressShown,
-                 const BandAnalyser::ProgressListener& onProgress, const ReadingSink& onPoll,
-                 Analysis& a, std::string& error) {
+// False with `error` set when the source cannot be read or the plug-in not used. `threads`:
+// how many the run of this file uses. The progress bar is drawn when `progressShown`;
+// `onProgress` hears of the progress either way.
+bool runAnalysis(const Options& o, const std::optional<std::string>& file, unsigned threads,
+                 bool progressShown, const BandAnalyser::ProgressListener& onProgress,
+                 const ReadingSink& onPoll, Analysis& a, std::string& error) {
     std::unique_ptr<AudioSource> source;
     AudioFileReader* fileReader = nullptr;
     AnalyserSettings settings = o.settings;
@@ -171,10 +155,14 @@ bool runAnalysis(const Options& o, const std::optional<std::string>& file, bool 
         error = "cannot measure loudness at " + std::to_string(a.info.sampleRate) + " Hz";
         return false;
     }
-    CheckedSource checked(*source, checks);
+    // The delivery checks hear every block as it is read, beside the plug-in's instances.
+    analyser.tapAudio([&](const float* left, const float* right, std::int64_t frames) {
+        checks.add(left, right, frames);
+    });
+    analyser.setThreads(threads);
     SeriesSummary summary(o.criteria);
     const bool ok = analyser.run(
-        checked, settings,
+        *source, settings,
         [&](const MeterReading& r) {
             summary.add(r);
             if (o.csv) csv.write(r);
@@ -321,7 +309,8 @@ std::string deliveryText(const DeliveryFacts& d, const std::vector<std::string>&
     return text;
 }
 
-FileResult analyseOne(const Options& o, const std::optional<std::string>& file, bool progressShown,
+FileResult analyseOne(const Options& o, const std::optional<std::string>& file, unsigned threads,
+                      bool progressShown,
                       const BandAnalyser::ProgressListener& onProgress = nullptr) {
     FileResult result;
     Analysis a;
@@ -338,7 +327,7 @@ FileResult analyseOne(const Options& o, const std::optional<std::string>& file, 
     }
     ReadingSink toPicture;
     if (picture) toPicture = [&](const MeterReading& r) { picture->add(r); };
-    if (!runAnalysis(o, file, progressShown, onProgress, toPicture, a, result.error)) {
+    if (!runAnalysis(o, file, threads, progressShown, onProgress, toPicture, a, result.error)) {
         result.failed = true;
         return result;
     }
@@ -388,6 +377,13 @@ FileResult analyseOne(const Options& o, const std::optional<std::string>& file, 
     return result;
 }
 
+// The threads one file's run uses when `jobs` files are analysed at once: --threads, or the
+// cores shared among the files.
+unsigned threadsPerFile(const Options& o, unsigned jobs) {
+    if (o.threads) return o.threads;
+    return std::max(1u, std::thread::hardware_concurrency() / std::max(1u, jobs));
+}
+
 // Analyses every file on `jobs` threads and hands the results to `deliver` in the order the
 // files were given, each as soon as it and all before it are done.
 void analyseAll(const Options& o, unsigned jobs, BatchProgress& progress,
@@ -401,9 +397,10 @@ void analyseAll(const Options& o, unsigned jobs, BatchProgress& progress,
         for (std::size_t i; (i = next.fetch_add(1)) < count;) {
             FileResult r;
             try {
-                r = analyseOne(o, o.files[i], false, [&, i](std::int64_t done, std::int64_t total) {
-                    progress.advance(i, done, total);
-                });
+                r = analyseOne(o, o.files[i], threadsPerFile(o, jobs), false,
+                               [&, i](std::int64_t done, std::int64_t total) {
+                                   progress.advance(i, done, total);
+                               });
             } catch (const std::exception& e) {
                 r.failed = true;
                 r.error = o.files[i] + ": " + e.what();
@@ -434,7 +431,7 @@ int analyse(const Options& o) {
     if (o.files.size() <= 1 && o.folders.empty()) {
         const std::optional<std::string> file =
             o.files.empty() ? std::nullopt : std::optional(o.files[0]);
-        FileResult r = analyseOne(o, file, !o.quiet && isatty(STDERR_FILENO));
+        FileResult r = analyseOne(o, file, threadsPerFile(o, 1), !o.quiet && isatty(STDERR_FILENO));
         if (r.failed) return failure(r.error);
         if (!r.warning.empty()) warn(r.warning);
         // An output on standard output has it to itself.
@@ -493,7 +490,7 @@ int plot(const Options& o) {
     PendingFile png;
     if (!png.create(*o.out)) return failure(png.error());
     if (!runAnalysis(
-            o, file, !o.quiet && isatty(STDERR_FILENO), nullptr,
+            o, file, threadsPerFile(o, 1), !o.quiet && isatty(STDERR_FILENO), nullptr,
             [&](const MeterReading& r) { picture.add(r); }, a, error))
         return failure(error);
     if (!a.warning.empty()) warn(a.warning);

@@ -47,6 +47,7 @@ inline constexpr Option kFailOnTruncated = flagOption("--fail-on-truncated", "th
 inline constexpr Option kRecursive = textOption("--recursive", "DIR", "a folder", "analyse every audio file below DIR (by extension, in name order, following links; names starting with '.' skipped)", nullptr, 'r');
 inline constexpr Option kQuiet = flagOption("--quiet", "no progress on stderr (shown only on a terminal anyway)", 'q');
 inline constexpr Option kJobs = wholeOption("--jobs", "N", "a whole number of files", 1, 256, "the number of cores", "analyse N files at a time", 'j');
+inline constexpr Option kThreads = wholeOption("--threads", "N", "a whole number of threads", 1, 256, "the cores shared among the files analysed at once, at least 1 each", "threads per file; a file's plug-in instances and loudness run side by side, with the same results as on one thread");
 inline constexpr Option kOut = textOption("--out", "PATH.png", "a path", "plot: the PNG file to write");
 inline constexpr Option kWidth = wholeOption("--width", "N", "a whole number of pixels", kNarrowest, kWidest, "1200", "the picture's width in pixels");
 
