@@ -1,5 +1,7 @@
 #include "tools/output_file.h"
 
+#include "tools/interrupt_cleanup.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -44,7 +46,9 @@ std::string resolved(const std::string& path) {
 } // namespace
 
 PendingFile::~PendingFile() {
-    if (!temporary.empty() && !inPlace) unlink(temporary.c_str());
+    if (temporary.empty() || inPlace) return;
+    unlink(temporary.c_str());
+    forgetTemporary(temporary);
 }
 
 bool PendingFile::createForStandardOutput() {
@@ -52,6 +56,7 @@ bool PendingFile::createForStandardOutput() {
     std::string folder = fs::temp_directory_path(ignored).string();
     if (folder.empty()) folder = "/tmp";
     std::string pattern = folder + "/.trob-stdout-XXXXXX";
+    const MakingTemporary making;
     const int fd = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         errorText = "cannot make a temporary file in '" + folder +
@@ -60,6 +65,7 @@ bool PendingFile::createForStandardOutput() {
     }
     close(fd);
     temporary = pattern;
+    rememberTemporary(temporary);
     toStandardOutput = true;
     return true;
 }
@@ -119,6 +125,7 @@ bool PendingFile::create(const std::string& path) {
     // Hidden, and short enough for any file system however long the output's name is.
     const std::string stem = folder + (folder.back() == '/' ? "." : "/.") + name.substr(0, 100) +
                              ".trob-" + std::to_string(getpid()) + "-";
+    const MakingTemporary making;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string candidate = stem + std::to_string(temporaryCount.fetch_add(1)) + ".tmp";
         const int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -130,6 +137,7 @@ bool PendingFile::create(const std::string& path) {
         if (exists) (void)fchmod(fd, existing.st_mode & 07777);
         close(fd);
         temporary = candidate;
+        rememberTemporary(temporary);
         return true;
     }
     errorText = cannotWrite(given, EEXIST);
@@ -147,6 +155,7 @@ bool PendingFile::commit() {
         errorText = cannotWrite(given, errno);
         return false; // the destructor removes the temporary file
     }
+    forgetTemporary(temporary);
     temporary.clear();
     return true;
 }
@@ -155,16 +164,19 @@ PendingFolder::~PendingFolder() {
     if (temporary.empty()) return;
     std::error_code ignored;
     fs::remove_all(temporary, ignored);
+    forgetTemporary(temporary);
 }
 
 bool PendingFolder::create(const std::string& path) {
     folder = path;
     std::string pattern = folder + "/.trob-frames-XXXXXX";
+    const MakingTemporary making;
     if (!mkdtemp(pattern.data())) {
         errorText = cannotWrite(folder, errno);
         return false;
     }
     temporary = pattern;
+    rememberTemporary(temporary);
     return true;
 }
 
@@ -179,6 +191,7 @@ bool PendingFolder::commit() {
         return false;
     }
     fs::remove(temporary, error);
+    forgetTemporary(temporary);
     temporary.clear();
     return true;
 }

@@ -11,6 +11,7 @@
 #include "tools/delivery_checks.h"
 #include "tools/demo_signal.h"
 #include "tools/file_plot.h"
+#include "tools/interrupt_cleanup.h"
 #include "tools/number_text.h"
 #include "tools/output_file.h"
 #include "tools/progress_bar.h"
@@ -526,8 +527,11 @@ int main(int argc, char** argv) {
         std::fputs(versionText("trob").c_str(), stdout);
         return 0;
     }
-    if (command == "render") return renderCommand(argc, argv);
+    // view writes no outputs and ends itself cleanly on a signal.
     if (command == "view") return viewCommand(argc, argv);
+    // An interrupted run removes what its outputs had written so far.
+    trob::removeTemporariesOnInterrupt();
+    if (command == "render") return renderCommand(argc, argv);
     Options options;
     if (command == "plot")
         options.command = Command::Plot;

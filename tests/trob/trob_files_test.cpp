@@ -5,8 +5,10 @@
 #include "tests/trob/trob_test_support.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <fcntl.h>
 #include <iterator>
 
 namespace {
@@ -280,3 +282,57 @@ TEST_F(TrobCli, JsonIsValidForFileNamesThatAreNotUtf8OrHoldControlCharacters) {
 }
 
 } // namespace
+
+// Starts trob with `args` and stops it with `signal` as soon as any hidden file or folder
+// appears in `outputs`; answers the wait status.
+int interruptedOnceWriting(const std::vector<std::string>& args, const fs::path& outputs,
+                           int signal) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // The signals' default actions, whatever the test runner left ignored.
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(TROB_PROGRAM)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(TROB_PROGRAM, argv.data());
+        _exit(127);
+    }
+    bool writing = false;
+    for (int wait = 0; wait < 6000 && !writing; ++wait) {
+        for (const auto& entry : fs::directory_iterator(outputs))
+            writing = writing || entry.path().filename().string()[0] == '.';
+        if (!writing) usleep(5000);
+    }
+    EXPECT_TRUE(writing) << "no temporary output appeared";
+    kill(pid, signal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+TEST_F(TrobCli, AnInterruptedRunLeavesNoTemporaryOutputBehind) {
+    const auto hiss = noise(40.0, 5);
+    const auto wav = writeFile("long.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 40.0,
+                               [&](int c, std::size_t n) { return c ? hiss[n] : -hiss[n]; });
+    const fs::path outputs = dir / "outputs";
+    fs::create_directories(outputs / "frames");
+    writeBytes(outputs / "series.csv", "the series of an earlier run\n");
+    const std::string in = wav.string();
+    const auto at = [&](const char* name) { return (outputs / name).string(); };
+    const std::vector<std::pair<std::vector<std::string>, int>> runs{
+        {{"analyse", in, "--csv", at("series.csv"), "--plot", at("plot.png")}, SIGINT},
+        {{"render", in, "--frames", at("frames"), "--out", at("still.png")}, SIGTERM}};
+    for (const auto& [args, signal] : runs) {
+        const int status = interruptedOnceWriting(args, outputs, signal);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << args[0] << " " << status;
+        EXPECT_EQ(listing(outputs), (std::vector<std::string>{"frames", "series.csv"})) << args[0];
+        EXPECT_EQ(listing(outputs / "frames"), std::vector<std::string>{}) << args[0];
+    }
+    EXPECT_EQ(slurp(outputs / "series.csv"), "the series of an earlier run\n");
+}
