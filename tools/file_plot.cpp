@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace {
 
@@ -291,19 +292,18 @@ void FilePlot::drawLegend(PlotFont& small, PlotFont& heading, const PhaseCriteri
     y += 20;
     // The meter's level scale: 56 dB from black to full, its top where a sine in both
     // channels at a band's centre is about 7.5 dB below full scale.
-    label(small, x, y, "brightness: level, black", kDimText);
-    y += 16;
-    label(small, x, y, "at -56 dB to full at 0 dB", kDimText);
-    y += 16;
-    label(small, x, y, "(a sine in both channels", kDimText);
-    y += 16;
-    label(small, x, y, "at -7.5 dBFS)", kDimText);
-    y += 26;
-    label(small, x, y, "mid dB: each band's (L+R)/2", kDimText);
-    y += 16;
-    label(small, x, y, "level over the file, in dB of", kDimText);
-    y += 16;
-    label(small, x, y, "a full-scale sine (dim: no signal)", kDimText);
+    // Then what the mid dB column beside the panel holds.
+    const auto lines = [&](std::initializer_list<const char*> texts) {
+        for (const char* text : texts) {
+            label(small, x, y, text, kDimText);
+            y += 16;
+        }
+    };
+    lines({"brightness: level, black", "at -56 dB to full at 0 dB", "(a sine in both channels",
+           "at -7.5 dBFS)"});
+    y += 10;
+    lines({"mid dB: each band's (L+R)/2", "level over the file, in dB of",
+           "a full-scale sine (dim: no signal)"});
 
     // The spread scale, with the phase threshold marked.
     y = spreadPanel.top + heading.ascent() - 26;
