@@ -1,7 +1,5 @@
 #include "tools/audio_inputs.h"
 
-#include "tools/output_file.h"
-
 #include <sndfile.h>
 
 #include <algorithm>
@@ -21,6 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
 // The extensions libsndfile gives for the formats it reads, with the other names those
 // formats go by. Headerless formats (raw, vox) need their layout given and are left out.
 const std::set<std::string>& audioExtensions() {
@@ -34,7 +38,7 @@ const std::set<std::string>& audioExtensions() {
                 SF_FORMAT_INFO info{};
                 info.format = i;
                 if (sf_command(nullptr, infoCommand, &info, sizeof info) == 0 && info.extension)
-                    out.insert(info.extension); // libsndfile gives them in lower case
+                    out.insert(lowerCase(info.extension));
             }
         };
         add(SFC_GET_FORMAT_MAJOR_COUNT, SFC_GET_FORMAT_MAJOR);
@@ -173,8 +177,10 @@ int seekableStandardInput(std::string& error) {
 }
 
 bool hasAudioExtension(const std::string& path) {
-    const std::string extension = lowerCaseExtension(path);
-    return !extension.empty() && audioExtensions().count(extension) > 0;
+    const auto slash = path.rfind('/');
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    return audioExtensions().count(lowerCase(path.substr(dot + 1))) > 0;
 }
 
 bool audioFilesBelow(const std::string& folder, std::vector<std::string>& files,

@@ -196,23 +196,18 @@ bool PendingFolder::commit() {
     return true;
 }
 
-std::string lowerCaseExtension(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const auto dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string extension = path.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
-
 bool namesAudioFile(const std::string& path) {
     static const char* const kAudioExtensions[] = {
         "wav", "wave", "bwf", "rf64", "w64",  "flac",  "aif",  "aiff", "aifc", "caf",
         "au",  "snd",  "ogg", "oga",  "opus", "mp3",   "mp2",  "m4a",  "aac",  "wma",
         "wv",  "ape",  "voc", "sd2",  "paf",  "avr",   "htk",  "pvf",  "xi",   "sds",
         "mpc", "dsf",  "dff", "ac3",  "amr",  "ircam", "nist", "sph"};
-    const std::string extension = lowerCaseExtension(path);
+    const auto slash = path.rfind('/');
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    std::string extension = path.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return std::any_of(std::begin(kAudioExtensions), std::end(kAudioExtensions),
                        [&](const char* e) { return extension == e; });
 }

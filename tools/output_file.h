@@ -54,9 +54,6 @@ private:
     std::string folder, temporary, errorText;
 };
 
-// What follows the last dot of a path's last name, in lower case; empty when there is none.
-std::string lowerCaseExtension(const std::string& path);
-
 // True when the name ends in an extension audio files have (".wav", ".FLAC", ...): trob
 // writes no audio, so such an output is a slip that would destroy a recording.
 bool namesAudioFile(const std::string& path);
